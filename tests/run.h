@@ -1,0 +1,28 @@
+#pragma once
+
+#include <string>
+#include <vector>
+
+// Where a child's standard output goes.
+enum class output { captured, closed, full_device, broken_pipe };
+
+struct setup {
+  output out = output::captured;
+  bool sigpipe_ignored = false;
+  // When not 0, the child's address space is capped at this many bytes, and
+  // its stack limit raised to 64 MiB so that the largest argument list that
+  // the kernel takes (6 MiB) fits.
+  unsigned long long address_space = 0;
+};
+
+struct result {
+  std::string out;
+  std::string err;
+  int code = -1;  // exit status, or -1 when a signal ended the child
+  int signal = 0;
+};
+
+// Runs program with exactly these operands after argv[0] (no shell between),
+// waits for it and returns what it wrote and how it ended.
+result run(const char* program, const std::vector<std::string>& operands,
+           const setup& how = {});
