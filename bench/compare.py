@@ -1,0 +1,120 @@
+#!/usr/bin/env python3
+"""Measures echo_args, echo_count and /bin/echo side by side and prints a
+Markdown table, every figure also as a ratio to /bin/echo in the same run.
+
+Usage: bench/compare.py [BUILD_DIR]   (default: build/release)
+
+- instructions: valgrind's callgrind, which counts the same on a busy machine
+  as on an idle one;
+- peak memory: the least of 5 runs of /usr/bin/time -f %M;
+- wall time: the median of many runs. The programs take turns, round by round,
+  so that the machine's drift falls on all of them alike. hyperfine times the
+  small workload where it is installed; the large one's single command line is
+  too long for hyperfine, so a loop of our own times it (and the small one
+  where hyperfine is missing).
+
+Every program runs with an empty environment, so that all set up one locale.
+"""
+
+import json
+import os
+import re
+import shutil
+import statistics
+import subprocess
+import sys
+import tempfile
+import time
+
+ROUNDS = 10
+RUNS_PER_ROUND = 50
+SMALL = ["Hello,", "world"]
+# 60,000 operands of 9 bytes: 600,000 bytes with the separators.
+LARGE = [f"{i:09d}" for i in range(60000)]
+
+
+def instructions(cmd):
+    err = subprocess.run(
+        ["valgrind", "--tool=callgrind", "--callgrind-out-file=/dev/null"] + cmd,
+        env={}, stdout=subprocess.DEVNULL, stderr=subprocess.PIPE, text=True,
+        check=True).stderr
+    return int(re.search(r"refs:\s+([\d,]+)", err).group(1).replace(",", ""))
+
+
+def peak_kib(cmd):
+    kib = []
+    for _ in range(5):
+        with tempfile.NamedTemporaryFile("r") as report:
+            subprocess.run(["/usr/bin/time", "-o", report.name, "-f", "%M"] + cmd,
+                           env={}, stdout=subprocess.DEVNULL, check=True)
+            kib.append(int(report.read().split()[-1]))
+    return min(kib)
+
+
+def seconds_by_hyperfine(cmd):
+    with tempfile.NamedTemporaryFile("r", suffix=".json") as report:
+        subprocess.run(["hyperfine", "-N", "--warmup", "5",
+                        "--runs", str(RUNS_PER_ROUND),
+                        "--export-json", report.name, " ".join(cmd)],
+                       env={}, stdout=subprocess.DEVNULL,
+                       stderr=subprocess.DEVNULL, check=True)
+        return json.load(report)["results"][0]["times"]
+
+
+def seconds_by_loop(cmd):
+    devnull = os.open(os.devnull, os.O_WRONLY)
+    times = []
+    try:
+        for _ in range(RUNS_PER_ROUND):
+            start = time.perf_counter()
+            pid = os.posix_spawn(cmd[0], cmd, {},
+                                 file_actions=[(os.POSIX_SPAWN_DUP2, devnull, 1)])
+            os.waitpid(pid, 0)
+            times.append(time.perf_counter() - start)
+    finally:
+        os.close(devnull)
+    return times
+
+
+def median_wall_us(cmds, timer):
+    times = {name: [] for name in cmds}
+    for _ in range(ROUNDS):
+        for name, cmd in cmds.items():
+            times[name] += timer(cmd)
+    return {name: statistics.median(t) * 1e6 for name, t in times.items()}
+
+
+def main():
+    build = sys.argv[1] if len(sys.argv) > 1 else "build/release"
+    paths = {
+        "/bin/echo": "/bin/echo",
+        "echo_args": os.path.abspath(os.path.join(build, "echo_args")),
+        "echo_count": os.path.abspath(os.path.join(build, "echo_count")),
+    }
+    for path in paths.values():
+        if not os.access(path, os.X_OK):
+            sys.exit(f"{path}: not found; build the release preset first")
+    hyperfine = shutil.which("hyperfine") is not None
+
+    print("| program | workload | instructions | ratio | peak RSS (KiB) | ratio "
+          "| median wall (µs) | ratio |")
+    print("|---|---|---:|---:|---:|---:|---:|---:|")
+    for workload, operands in (("small", SMALL), ("large", LARGE)):
+        cmds = {name: [path] + operands for name, path in paths.items()}
+        timer = seconds_by_hyperfine if hyperfine and workload == "small" \
+            else seconds_by_loop
+        wall = median_wall_us(cmds, timer)
+        figures = {name: (instructions(cmd), peak_kib(cmd), wall[name])
+                   for name, cmd in cmds.items()}
+        base = figures["/bin/echo"]
+        for name, (ins, kib, us) in figures.items():
+            print(f"| {name} | {workload} | {ins:,} | {ins / base[0]:.2f} "
+                  f"| {kib:,} | {kib / base[1]:.2f} "
+                  f"| {us:,.0f} | {us / base[2]:.2f} |")
+    small_timer = "hyperfine" if hyperfine else "our own loop"
+    print(f"\nWall time: median of {ROUNDS * RUNS_PER_ROUND} runs each, "
+          f"timed by {small_timer} (small) and our own loop (large).")
+
+
+if __name__ == "__main__":
+    main()
