@@ -3,6 +3,7 @@
 #include <string>
 #include <vector>
 
+#include "argv.h"
 #include "echo.h"
 
 // Joins range(0) operands of 9 bytes each; the bytes per second reported are
@@ -10,11 +11,7 @@
 static void join(benchmark::State& state) {
   const auto n = static_cast<std::size_t>(state.range(0));
   std::vector<std::string> args(n + 1, "123456789");
-  std::vector<char*> argv;
-  for (auto& a : args) {
-    argv.push_back(a.data());
-  }
-  argv.push_back(nullptr);
+  std::vector<char*> argv = argv_of(args);
   const int argc = static_cast<int>(n + 1);
   std::size_t bytes = 0;
   for (auto _ : state) {

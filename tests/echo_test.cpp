@@ -1,18 +1,16 @@
+#include "echo.h"
+
 #include <gtest/gtest.h>
 
+#include "argv.h"
 #include "cases.h"
 #include "count.h"
-#include "echo.h"
 
 TEST(echo, joins_operands_after_the_program_name) {
   for (const auto& c : join_cases()) {
     std::vector<std::string> args{"program-name"};
     args.insert(args.end(), c.operands.begin(), c.operands.end());
-    std::vector<char*> argv;
-    for (auto& a : args) {
-      argv.push_back(a.data());
-    }
-    argv.push_back(nullptr);
+    std::vector<char*> argv = argv_of(args);
     EXPECT_EQ(echo(static_cast<int>(c.operands.size() + 1), argv.data()),
               c.joined)
         << c.name;

@@ -10,6 +10,8 @@
 #include <memory>
 #include <stdexcept>
 
+#include "argv.h"
+
 using file = std::unique_ptr<FILE, int (*)(FILE*)>;
 
 static file temporary() {
@@ -33,8 +35,8 @@ static std::string contents(FILE* f) {
 }
 
 // Runs in the forked child: only async-signal-safe calls until exec.
-[[noreturn]] static void start(const char* program, char** argv, const setup& how,
-                        int out, int err) {
+[[noreturn]] static void start(const char* program, char** argv,
+                               const setup& how, int out, int err) {
   dup2(err, 2);
   switch (how.out) {
     case output::captured:
@@ -68,11 +70,7 @@ result run(const char* program, const std::vector<std::string>& operands,
            const setup& how) {
   std::vector<std::string> args{program};
   args.insert(args.end(), operands.begin(), operands.end());
-  std::vector<char*> argv;
-  for (auto& a : args) {
-    argv.push_back(a.data());
-  }
-  argv.push_back(nullptr);
+  std::vector<char*> argv = argv_of(args);
 
   const file out = temporary();
   const file err = temporary();
