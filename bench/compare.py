@@ -7,8 +7,8 @@ Usage: bench/compare.py [BUILD_DIR]   (default: build/release)
 - instructions: valgrind's callgrind, which counts the same on a busy machine
   as on an idle one;
 - peak memory: the least of 5 runs of /usr/bin/time -f %M;
-- wall time: the median of many runs. The programs take turns, round by round,
-  so that the machine's drift falls on all of them alike. hyperfine times the
+- wall time: the median of many runs. The programs take turns, round by round
+  and in a rotating order, so that the machine's drift falls on all alike. hyperfine times the
   small workload where it is installed; the large one's single command line is
   too long for hyperfine, so a loop of our own times it (and the small one
   where hyperfine is missing).
@@ -26,7 +26,7 @@ import sys
 import tempfile
 import time
 
-ROUNDS = 10
+ROUNDS = 20
 RUNS_PER_ROUND = 50
 SMALL = ["Hello,", "world"]
 # 60,000 operands of 9 bytes: 600,000 bytes with the separators.
@@ -78,9 +78,12 @@ def seconds_by_loop(cmd):
 
 def median_wall_us(cmds, timer):
     times = {name: [] for name in cmds}
-    for _ in range(ROUNDS):
-        for name, cmd in cmds.items():
-            times[name] += timer(cmd)
+    names = list(cmds)
+    for round_no in range(ROUNDS):
+        # Each round starts with another program, so none is always first.
+        shift = round_no % len(names)
+        for name in names[shift:] + names[:shift]:
+            times[name] += timer(cmds[name])
     return {name: statistics.median(t) * 1e6 for name, t in times.items()}
 
 
