@@ -38,11 +38,18 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data,
 
   const std::string text = echo(static_cast<int>(args.size()), argv.data());
 
+  // The length: every operand's bytes and one separator between neighbours.
+  std::size_t length = 0;
+  for (std::size_t i = 1; i < args.size(); ++i) {
+    length += args[i].size() + (i > 1 ? 1 : 0);
+  }
+  check(text.size() == length);
+
   // Each operand's bytes in place, one space between neighbours...
   std::size_t at = 0;
   for (std::size_t i = 1; i < args.size(); ++i) {
     if (i > 1) {
-      check(at < text.size() && text[at] == ' ');
+      check(text[at] == ' ');
       ++at;
     }
     check(text.compare(at, args[i].size(), args[i]) == 0);
