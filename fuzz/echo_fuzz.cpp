@@ -38,14 +38,15 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data,
 
   const std::string text = echo(static_cast<int>(args.size()), argv.data());
 
-  // The length: every operand's bytes and one separator between neighbours.
+  // The length: every operand's bytes and one separator between neighbours,
+  // so with the walk below nothing else can be in the text.
   std::size_t length = 0;
   for (std::size_t i = 1; i < args.size(); ++i) {
     length += args[i].size() + (i > 1 ? 1 : 0);
   }
   check(text.size() == length);
 
-  // Each operand's bytes in place, one space between neighbours...
+  // Each operand's bytes in place, one space between neighbours.
   std::size_t at = 0;
   for (std::size_t i = 1; i < args.size(); ++i) {
     if (i > 1) {
@@ -55,7 +56,5 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data,
     check(text.compare(at, args[i].size(), args[i]) == 0);
     at += args[i].size();
   }
-  // ...and nothing else.
-  check(at == text.size());
   return 0;
 }
