@@ -7,11 +7,11 @@ Usage: bench/compare.py [BUILD_DIR]   (default: build/release)
 - instructions: valgrind's callgrind, which counts the same on a busy machine
   as on an idle one;
 - peak memory: the least of 5 runs of /usr/bin/time -f %M;
-- wall time: the median of many runs. The programs take turns, round by round
-  and in a rotating order, so that the machine's drift falls on all alike. hyperfine times the
-  small workload where it is installed; the large one's single command line is
-  too long for hyperfine, so a loop of our own times it (and the small one
-  where hyperfine is missing).
+- wall time: the median of many runs. The programs take turns, round by
+  round and in a rotating order, so that the machine's drift falls on all
+  alike. hyperfine times the small workload where it is installed; the large
+  one's single command line is too long for hyperfine, so a loop of our own
+  times it (and the small one where hyperfine is missing).
 
 Every program runs with an empty environment, so that all set up one locale.
 """
