@@ -1,16 +1,36 @@
 #include "report.h"
 
+#include <unistd.h>
+
+#include <cerrno>
 #include <cstdio>
 #include <cstring>
+#include <iostream>
 
-int write_error(const char* name, int err) {
-  // stderr is unbuffered, so the whole line goes out in one write.
+// glibc formats a call's whole output to an unbuffered stream in a buffer
+// of its own and hands it over at once, so each message is one write.
+static int write_error(const char* name, int err) {
   if (err != 0) {
     std::fprintf(stderr, "%s: write error: %s\n", name, std::strerror(err));
   } else {
     std::fprintf(stderr, "%s: write error\n", name);
   }
   return 1;
+}
+
+int finish(const char* name) {
+  // Once a write fails the stream skips every later operation, so errno
+  // still holds that write's reason here.
+  if (!std::cout.flush()) {
+    return write_error(name, errno);
+  }
+  // The library flushes std::cout once more after main returns; with nothing
+  // left to write that flush no longer needs the descriptor. The stream
+  // itself stays open for it, so only the descriptor is closed.
+  if (close(STDOUT_FILENO) != 0) {
+    return write_error(name, errno);
+  }
+  return 0;
 }
 
 int memory_exhausted(const char* name) {

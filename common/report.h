@@ -1,11 +1,14 @@
 #pragma once
 
-// Messages for the two ways a run can fail. Each prints one line on standard
-// error, prefixed with the program's name, and returns the exit status 1.
+// The ways a run ends. Each failure prints one line on standard error,
+// prefixed with the program's name, and gives the exit status 1.
 
-// "NAME: write error: REASON", REASON being strerror(err); without it when
-// err is 0, since then no failed call left a reason.
-int write_error(const char* name, int err);
+// Ends a run that wrote to std::cout: flushes it, checks that every byte got
+// out, then closes standard output, since some filesystems (NFS, quotas)
+// report a lost write only at close. Returns 0, or 1 after printing
+// "NAME: write error: REASON". Clear errno before the first write, so that
+// REASON is that of the write that failed.
+int finish(const char* name);
 
 // "NAME: memory exhausted". Allocates nothing, as memory has just run out.
 int memory_exhausted(const char* name);
