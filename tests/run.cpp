@@ -5,65 +5,152 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
+#include <cerrno>
 #include <csignal>
 #include <cstdio>
+#include <cstring>
 #include <memory>
 #include <stdexcept>
+#include <system_error>
 
 #include "argv.h"
 
 using file = std::unique_ptr<FILE, int (*)(FILE*)>;
 
-static file temporary() {
-  file f(std::tmpfile(), &std::fclose);
+[[noreturn]] static void fail(const char* what) {
+  throw std::system_error(errno, std::generic_category(), what);
+}
+
+// Every descriptor the parent opens is close-on-exec, so the child's program
+// holds only what start() deliberately puts on 1 and 2.
+static file owned(int fd, const char* mode) {
+  file f(fd < 0 ? nullptr : fdopen(fd, mode), &std::fclose);
   if (!f) {
-    throw std::runtime_error("tmpfile failed");
+    if (fd >= 0) {
+      close(fd);
+    }
+    fail("fdopen");
   }
   return f;
+}
+
+static file temporary() {
+  file f(std::tmpfile(), &std::fclose);
+  if (!f || fcntl(fileno(f.get()), F_SETFD, FD_CLOEXEC) != 0) {
+    fail("tmpfile");
+  }
+  return f;
+}
+
+static std::pair<file, file> channel() {
+  int ends[2] = {-1, -1};
+  if (pipe2(ends, O_CLOEXEC) != 0) {
+    fail("pipe2");
+  }
+  file reader = owned(ends[0], "r");
+  return {std::move(reader), owned(ends[1], "w")};
 }
 
 static std::string contents(FILE* f) {
   std::string text;
   char buffer[65536];
-  ssize_t n = 0;
   off_t at = 0;
-  while ((n = pread(fileno(f), buffer, sizeof buffer, at)) > 0) {
+  for (;;) {
+    const ssize_t n = pread(fileno(f), buffer, sizeof buffer, at);
+    if (n == 0) {
+      return text;
+    }
+    if (n < 0) {
+      if (errno == EINTR) {
+        continue;
+      }
+      fail("pread");
+    }
     text.append(buffer, static_cast<std::size_t>(n));
     at += n;
   }
-  return text;
 }
 
-// Runs in the forked child: only async-signal-safe calls until exec.
+// Tells the parent through the report pipe which step failed and why, then
+// ends the child. Async-signal-safe, as all that runs between fork and exec.
+[[noreturn]] static void refuse(int report, const char* step) {
+  // One write below PIPE_BUF arrives whole or not at all.
+  char message[128];
+  const int err = errno;
+  std::memcpy(message, &err, sizeof err);
+  const std::size_t n =
+      std::min(std::strlen(step), sizeof message - sizeof err);
+  std::memcpy(message + sizeof err, step, n);
+  const ssize_t told = write(report, message, sizeof err + n);
+  static_cast<void>(told);  // nobody is left to tell if this fails
+  _exit(127);
+}
+
 [[noreturn]] static void start(const char* program, char** argv,
-                               const setup& how, int out, int err) {
-  dup2(err, 2);
+                               const setup& how, int out, int err, int report) {
+  if (dup2(err, 2) < 0) {
+    refuse(report, "dup2 to standard error");
+  }
   switch (how.out) {
     case output::captured:
     case output::broken_pipe:
-      dup2(out, 1);
+      if (dup2(out, 1) < 0) {
+        refuse(report, "dup2 to standard output");
+      }
       break;
     case output::closed:
       close(1);
       break;
-    case output::full_device: {
-      const int fd = open("/dev/full", O_WRONLY);
-      dup2(fd, 1);
-      close(fd);
+    case output::full_device:
+    case output::null_device: {
+      const int fd =
+          open(how.out == output::full_device ? "/dev/full" : "/dev/null",
+               O_WRONLY | O_CLOEXEC);
+      if (fd < 0 || dup2(fd, 1) < 0) {
+        refuse(report, "opening a device as standard output");
+      }
       break;
     }
   }
-  signal(SIGPIPE, how.sigpipe_ignored ? SIG_IGN : SIG_DFL);
+  if (signal(SIGPIPE, how.sigpipe_ignored ? SIG_IGN : SIG_DFL) == SIG_ERR) {
+    refuse(report, "signal");
+  }
   if (how.address_space != 0) {
     const rlimit stack{64UL << 20, 64UL << 20};
     const rlimit as{how.address_space, how.address_space};
     if (setrlimit(RLIMIT_STACK, &stack) != 0 ||
         setrlimit(RLIMIT_AS, &as) != 0) {
-      _exit(126);
+      refuse(report, "setrlimit");
     }
   }
   execv(program, argv);
-  _exit(127);
+  refuse(report, "execv");
+}
+
+// Empty when the child reached its program; otherwise the step that failed.
+static std::string setup_failure(FILE* report) {
+  std::string said;
+  char buffer[256];
+  for (;;) {
+    const ssize_t n = read(fileno(report), buffer, sizeof buffer);
+    if (n == 0) {
+      break;
+    }
+    if (n < 0) {
+      if (errno == EINTR) {
+        continue;
+      }
+      fail("read");
+    }
+    said.append(buffer, static_cast<std::size_t>(n));
+  }
+  int err = 0;
+  if (said.size() < sizeof err) {
+    return said;  // empty: the child reached its program
+  }
+  std::memcpy(&err, said.data(), sizeof err);
+  return said.substr(sizeof err) + ": " + std::strerror(err);
 }
 
 result run(const char* program, const std::vector<std::string>& operands,
@@ -74,30 +161,38 @@ result run(const char* program, const std::vector<std::string>& operands,
 
   const file out = temporary();
   const file err = temporary();
-  int child_out = fileno(out.get());
-  int pipe_ends[2] = {-1, -1};
+  auto [report_reader, report_writer] = channel();
+  file pipe_writer(nullptr, &std::fclose);
   if (how.out == output::broken_pipe) {
     // The reader is gone before the child starts, so its first write fails.
-    if (pipe(pipe_ends) != 0) {
-      throw std::runtime_error("pipe failed");
-    }
-    close(pipe_ends[0]);
-    child_out = pipe_ends[1];
+    pipe_writer = channel().second;
   }
+  const int child_out =
+      pipe_writer ? fileno(pipe_writer.get()) : fileno(out.get());
 
   const pid_t pid = fork();
   if (pid == 0) {
-    start(program, argv.data(), how, child_out, fileno(err.get()));
-  }
-  if (pipe_ends[1] != -1) {
-    close(pipe_ends[1]);
+    start(program, argv.data(), how, child_out, fileno(err.get()),
+          fileno(report_writer.get()));
   }
   if (pid < 0) {
-    throw std::runtime_error("fork failed");
+    fail("fork");
   }
+  // The child holds its own copies; the report pipe reaches its end once
+  // the child has exec'd or exited.
+  pipe_writer.reset();
+  report_writer.reset();
+  const std::string failure = setup_failure(report_reader.get());
+
   int status = 0;
-  if (waitpid(pid, &status, 0) != pid) {
-    throw std::runtime_error("waitpid failed");
+  while (waitpid(pid, &status, 0) != pid) {
+    if (errno != EINTR) {
+      fail("waitpid");
+    }
+  }
+  if (!failure.empty()) {
+    throw std::runtime_error("starting " + std::string(program) + ": " +
+                             failure);
   }
 
   result r;

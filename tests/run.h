@@ -4,7 +4,7 @@
 #include <vector>
 
 // Where a child's standard output goes.
-enum class output { captured, closed, full_device, broken_pipe };
+enum class output { captured, closed, full_device, null_device, broken_pipe };
 
 struct setup {
   output out = output::captured;
