@@ -22,6 +22,13 @@ inline std::vector<join_case> join_cases() {
     many_joined[i] = 'w';
   }
   const std::string long_operand(100000, 'x');
+  // Eight operands of the largest size the kernel takes: a count far above
+  // any cap short of INT_MAX.
+  const std::string largest(131071, 'y');
+  std::string largest_joined = largest;
+  for (int i = 1; i < 8; ++i) {
+    largest_joined += ' ' + largest;
+  }
 
   return {
       {"none", {}, ""},
@@ -45,5 +52,7 @@ inline std::vector<join_case> join_cases() {
       {"every_byte", {every_byte}, every_byte},
       {"long_operand", {long_operand}, long_operand},
       {"many_operands", std::vector<std::string>(20000, "w"), many_joined},
+      {"largest_operands", std::vector<std::string>(8, largest),
+       largest_joined},
   };
 }
