@@ -13,7 +13,8 @@ Usage: bench/compare.py [BUILD_DIR]   (default: build/release)
   one's single command line is too long for hyperfine, so a loop of our own
   times it (and the small one where hyperfine is missing).
 
-Every program runs with an empty environment, so that all set up one locale.
+Every program runs with an empty environment, so that all set up one locale;
+the tools that run them are found once, on the caller's PATH.
 """
 
 import json
@@ -33,9 +34,23 @@ SMALL = ["Hello,", "world"]
 LARGE = [f"{i:09d}" for i in range(60000)]
 
 
+def tool(name):
+    path = shutil.which(name)
+    if path is None:
+        sys.exit(f"{name}: not found on PATH")
+    return path
+
+
+# The full paths, since the programs measured run with an empty environment
+# and so without a PATH of their own.
+VALGRIND = tool("valgrind")
+TIME = tool("time")
+HYPERFINE = shutil.which("hyperfine")
+
+
 def instructions(cmd):
     err = subprocess.run(
-        ["valgrind", "--tool=callgrind", "--callgrind-out-file=/dev/null"] + cmd,
+        [VALGRIND, "--tool=callgrind", "--callgrind-out-file=/dev/null"] + cmd,
         env={}, stdout=subprocess.DEVNULL, stderr=subprocess.PIPE, text=True,
         check=True).stderr
     return int(re.search(r"refs:\s+([\d,]+)", err).group(1).replace(",", ""))
@@ -45,7 +60,7 @@ def peak_kib(cmd):
     kib = []
     for _ in range(5):
         with tempfile.NamedTemporaryFile("r") as report:
-            subprocess.run(["/usr/bin/time", "-o", report.name, "-f", "%M"] + cmd,
+            subprocess.run([TIME, "-o", report.name, "-f", "%M"] + cmd,
                            env={}, stdout=subprocess.DEVNULL, check=True)
             kib.append(int(report.read().split()[-1]))
     return min(kib)
@@ -53,7 +68,7 @@ def peak_kib(cmd):
 
 def seconds_by_hyperfine(cmd):
     with tempfile.NamedTemporaryFile("r", suffix=".json") as report:
-        subprocess.run(["hyperfine", "-N", "--warmup", "5",
+        subprocess.run([HYPERFINE, "-N", "--warmup", "5",
                         "--runs", str(RUNS_PER_ROUND),
                         "--export-json", report.name, " ".join(cmd)],
                        env={}, stdout=subprocess.DEVNULL,
@@ -97,14 +112,13 @@ def main():
     for path in paths.values():
         if not os.access(path, os.X_OK):
             sys.exit(f"{path}: not found; build the release preset first")
-    hyperfine = shutil.which("hyperfine") is not None
 
     print("| program | workload | instructions | ratio | peak RSS (KiB) | ratio "
           "| median wall (µs) | ratio |")
     print("|---|---|---:|---:|---:|---:|---:|---:|")
     for workload, operands in (("small", SMALL), ("large", LARGE)):
         cmds = {name: [path] + operands for name, path in paths.items()}
-        timer = seconds_by_hyperfine if hyperfine and workload == "small" \
+        timer = seconds_by_hyperfine if HYPERFINE and workload == "small" \
             else seconds_by_loop
         wall = median_wall_us(cmds, timer)
         figures = {name: (instructions(cmd), peak_kib(cmd), wall[name])
@@ -114,7 +128,7 @@ def main():
             print(f"| {name} | {workload} | {ins:,} | {ins / base[0]:.2f} "
                   f"| {kib:,} | {kib / base[1]:.2f} "
                   f"| {us:,.0f} | {us / base[2]:.2f} |")
-    small_timer = "hyperfine" if hyperfine else "our own loop"
+    small_timer = "hyperfine" if HYPERFINE else "our own loop"
     print(f"\nWall time: median of {ROUNDS * RUNS_PER_ROUND} runs each, "
           f"timed by {small_timer} (small) and our own loop (large).")
 
