@@ -14,7 +14,7 @@ int main(int argc, char** argv) {
     const int n = count(text);
     errno = 0;
     // finish() flushes the line, so no std::endl here.
-    std::cout << "Count of output: " << n << '\n';
+    std::cout << "Count of output: " << n << "\n";
   } catch (const std::bad_alloc&) {
     return memory_exhausted("echo_count");
   } catch (const std::length_error&) {
