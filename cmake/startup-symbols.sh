@@ -1,23 +1,92 @@
 #!/usr/bin/env bash
-# Writes cmake/startup-symbols.txt: the functions that the static programs run
-# on an ordinary call, in the order callgrind first meets them. Linked in that
-# order they share a few pages, so a run faults in and maps far less of the
-# executable. Run after changing the start-up path or the toolchain:
+# Writes cmake/startup-symbols/PROGRAM.txt for both programs: the functions
+# that an ordinary call runs, in the order it first enters them, as lld's
+# --symbol-ordering-file takes them. Linked side by side they share a few
+# pages, so a run maps in far less of the executable.
+#
+# valgrind's CPU has no AVX-512, so the string functions that glibc picks per
+# CPU at start-up (ifuncs) are profiled in one variant only; every variant
+# that the function's resolver can pick is listed after the profiled ones,
+# so that other CPUs find theirs in the same few pages.
+#
+# The output depends only on the binaries, so rerunning it on the same
+# toolchain gives the same files. Run after changing the start-up path or the
+# toolchain; CI fails when the files are stale:
 #   cmake --preset release && cmake --build --preset release &&
 #   cmake/startup-symbols.sh build/release
 set -euo pipefail
 build=${1:-build/release}
-out="$(dirname "$0")/startup-symbols.txt"
-profile=$(mktemp)
-trap 'rm -f "$profile"' EXIT
-{
-  for program in echo_args echo_count; do
-    env -i valgrind --tool=callgrind --demangle=no \
-      --callgrind-out-file="$profile" "$build/$program" Hello, world >/dev/null 2>&1
-    # "fn=(12) name" names a function; "(below main)" and bare addresses are
-    # not symbols, and "'2" marks a recursive call of one already named.
-    sed -n -E 's/^c?fn=\([0-9]+\) //p' "$profile" | sed -E "s/'[0-9]+$//" |
-      grep -v -E '^\(|^0x'
-  done
-} | awk '!seen[$0]++' >"$out"
-echo "$(wc -l <"$out") symbols written to $out"
+out="$(dirname "$0")/startup-symbols"
+trace=$(mktemp)
+trap 'rm -f "$trace"' EXIT
+mkdir -p "$out"
+for program in echo_args echo_count; do
+  env -i valgrind --tool=lackey --basic-counts=no --trace-superblocks=yes \
+    --vex-guest-chase=no \
+    --log-file="$trace" "$build/$program" Hello, world >/dev/null
+  python3 - "$build/$program" "$trace" >"$out/$program.txt" <<'PYTHON'
+import bisect
+import re
+import subprocess
+import sys
+
+binary, trace = sys.argv[1:]
+
+# Function symbols by address. Aliases share an address, and so a section:
+# one name for each is enough, the same one every time.
+names, sizes, ifuncs = {}, {}, []
+nm = subprocess.run(["nm", "--defined-only", "-S", binary],
+                    capture_output=True, text=True, check=True).stdout
+for line in nm.splitlines():
+    fields = line.split()
+    if len(fields) != 4 or fields[2] not in "tTWi":
+        continue
+    address, size, kind, name = int(fields[0], 16), int(fields[1], 16), \
+        fields[2], fields[3]
+    rank = (kind == "t", name)  # global names first, then by spelling
+    if address not in names or rank < names[address][0]:
+        names[address] = (rank, name)
+    sizes[address] = max(size, sizes.get(address, 0))
+    if kind == "i":
+        ifuncs.append((address, size))
+starts = sorted(names)
+
+
+def function_at(address):
+    i = bisect.bisect_right(starts, address) - 1
+    if i >= 0 and address < starts[i] + sizes[starts[i]]:
+        return starts[i]
+    return None
+
+
+# Functions in the order the run first enters them.
+order = []
+for line in open(trace):
+    if line.startswith("SB "):
+        start = function_at(int(line.split()[1], 16))
+        if start is not None and start not in order:
+            order.append(start)
+
+# What each resolver can pick: the functions whose addresses it loads.
+target = re.compile(r"\blea\b.*# ([0-9a-f]+) <[^+>]+>$")
+variants = {}
+for address, size in ifuncs:
+    code = subprocess.run(
+        ["objdump", "-d", "--no-show-raw-insn", f"--start-address={address}",
+         f"--stop-address={address + size}", binary],
+        capture_output=True, text=True, check=True).stdout
+    picks = {int(m.group(1), 16) for m in map(target.search, code.splitlines())
+             if m and int(m.group(1), 16) in names}
+    for pick in picks:
+        variants.setdefault(pick, set()).update(picks)
+
+listed = set(order)
+for start in list(order):
+    for other in sorted(variants.get(start, ()), key=lambda a: names[a][1]):
+        if other not in listed:
+            listed.add(other)
+            order.append(other)
+print("\n".join(names[start][1] for start in order))
+PYTHON
+  echo "$(wc -l <"$out/$program.txt") symbols written to $out/$program.txt"
+done
