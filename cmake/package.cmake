@@ -1,10 +1,31 @@
-# A Debian package of the two programs and their manual pages:
-#   cpack --preset release   (or cpack -G DEB in the release build directory)
+# The release artefacts, both made by cpack --preset release:
+# - echo-tools_VERSION_ARCH.deb, which lintian passes;
+# - echo-tools-VERSION-linux-ARCH.tar.gz: bin/, the manual pages, LICENSE and
+#   README.md.
+# With SOURCE_DATE_EPOCH set when configuring and packaging, both are the same
+# bytes in any folder and under any umask.
 set(CPACK_PACKAGE_NAME "echo-tools")
-set(CPACK_PACKAGE_VENDOR "echo_tools developers")
+set(CPACK_PACKAGE_VENDOR "The echo_tools authors")
 set(CPACK_PACKAGE_CONTACT "echo_tools developers <echo-tools@example.org>")
 set(CPACK_PACKAGE_DESCRIPTION_SUMMARY
     "write command-line operands, or their byte count, exactly as given")
+set(CPACK_PACKAGE_FILE_NAME
+    "echo-tools-${PROJECT_VERSION}-linux-${CMAKE_SYSTEM_PROCESSOR}")
+set(CPACK_RESOURCE_FILE_LICENSE "${PROJECT_SOURCE_DIR}/LICENSE")
+set(CPACK_STRIP_FILES ON)
+# Directories are otherwise made with the builder's umask.
+set(CPACK_INSTALL_DEFAULT_DIRECTORY_PERMISSIONS
+    OWNER_READ OWNER_WRITE OWNER_EXECUTE GROUP_READ GROUP_EXECUTE WORLD_READ
+    WORLD_EXECUTE)
+# One package per generator, each made of the programs and that generator's
+# own extra files (see below and cmake/cpack-components.cmake).
+set(CPACK_DEB_COMPONENT_INSTALL ON)
+set(CPACK_ARCHIVE_COMPONENT_INSTALL ON)
+set(CPACK_COMPONENTS_GROUPING ALL_COMPONENTS_IN_ONE)
+set(CPACK_PROJECT_CONFIG_FILE
+    "${PROJECT_SOURCE_DIR}/cmake/cpack-components.cmake")
+
+set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
 # The summary above is the package's one-line description; this is the long one.
 set(CPACK_DEBIAN_PACKAGE_DESCRIPTION
     "echo_args writes its operands joined by single spaces and a line feed;
@@ -14,11 +35,103 @@ copied exactly as given, unlike the shell's echo, whose handling of these
 differs between shells and systems.")
 set(CPACK_DEBIAN_PACKAGE_SECTION "utils")
 set(CPACK_DEBIAN_PACKAGE_PRIORITY "optional")
-set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
-set(CPACK_STRIP_FILES ON)
-# Statically linked programs need nothing from the system, not even libc;
-# otherwise dpkg-shlibdeps works out the libraries they need.
-if(NOT ECHO_TOOLS_STATIC)
+
+set(debian "${PROJECT_BINARY_DIR}/debian")
+set(doc "${CMAKE_INSTALL_DATAROOTDIR}/doc/${CPACK_PACKAGE_NAME}")
+set_property(DIRECTORY APPEND PROPERTY CMAKE_CONFIGURE_DEPENDS
+  "${PROJECT_SOURCE_DIR}/LICENSE" "${PROJECT_SOURCE_DIR}/CHANGELOG.md")
+
+# copyright, in Debian's machine-readable format, made from LICENSE: its
+# copyright line, then its permission text as the Expat licence.
+file(READ "${PROJECT_SOURCE_DIR}/LICENSE" licence)
+string(REGEX MATCH "Copyright \\(c\\) ([^\n]*)\n\n(.*)" licence "${licence}")
+set(holder "${CMAKE_MATCH_1}")
+string(STRIP "${CMAKE_MATCH_2}" terms)
+string(REPLACE "\n\n" "\n.\n" terms "${terms}")
+string(REPLACE "\n" "\n " terms "${terms}")
+set(copyright "Format: https://www.debian.org/doc/packaging-manuals/copyright-format/1.0/
+Upstream-Name: ${PROJECT_NAME}
+
+Files: *
+Copyright: ${holder}
+License: Expat
+ ${terms}
+")
+file(WRITE "${debian}/copyright" "${copyright}")
+
+# changelog.gz, in Debian's format, made from the CHANGELOG.md entry for this
+# version; dated by SOURCE_DATE_EPOCH where it is set, which string(TIMESTAMP)
+# honours.
+file(READ "${PROJECT_SOURCE_DIR}/CHANGELOG.md" notes)
+string(REGEX MATCH "\n## ${PROJECT_VERSION}\n(.*)" entry "${notes}")
+if(entry STREQUAL "")
+  message(FATAL_ERROR "CHANGELOG.md has no entry '## ${PROJECT_VERSION}'")
+endif()
+string(REGEX REPLACE "\n## .*" "" entry "${CMAKE_MATCH_1}")
+string(STRIP "${entry}" entry)
+string(REPLACE "`" "" entry "${entry}")
+string(REGEX REPLACE "(^|\n)- " "\\1  * " entry "${entry}")
+string(REGEX REPLACE "\n  ([^ *])" "\n    \\1" entry "${entry}")
+string(TIMESTAMP date "%a, %d %b %Y %H:%M:%S +0000" UTC)
+file(WRITE "${debian}/changelog"
+     "${CPACK_PACKAGE_NAME} (${PROJECT_VERSION}) unstable; urgency=medium\n\n"
+     "${entry}\n\n -- ${CPACK_PACKAGE_CONTACT}  ${date}\n")
+find_program(GZIP_PROGRAM gzip REQUIRED)
+execute_process(COMMAND "${GZIP_PROGRAM}" -9 -n -f "${debian}/changelog"
+                COMMAND_ERROR_IS_FATAL ANY)
+
+install(FILES "${debian}/copyright" "${debian}/changelog.gz"
+        DESTINATION "${doc}" COMPONENT debian EXCLUDE_FROM_ALL)
+install(FILES "${PROJECT_SOURCE_DIR}/LICENSE" "${PROJECT_SOURCE_DIR}/README.md"
+        DESTINATION . COMPONENT archive EXCLUDE_FROM_ALL)
+
+if(ECHO_TOOLS_LINKED_STATICALLY)
+  # Statically linked programs need nothing from the system, not even libc.
+  # Debian asks such a package to name the sources of what it embeds: the C
+  # library, and GCC's C++ and support libraries.
+  file(WRITE "${debian}/echo-tools"
+       "# Static on purpose: with no loader work the programs start faster, "
+       "and their only input is the caller's own arguments.\n"
+       "echo-tools: statically-linked-binary\n")
+  install(FILES "${debian}/echo-tools"
+          DESTINATION "${CMAKE_INSTALL_DATAROOTDIR}/lintian/overrides"
+          COMPONENT debian EXCLUDE_FROM_ALL)
+
+  find_program(DPKG_QUERY dpkg-query)
+  set(sources "")
+  if(DPKG_QUERY)
+    foreach(library IN ITEMS libc.a libstdc++.a libgcc.a libgcc_eh.a)
+      execute_process(
+        COMMAND ${CMAKE_CXX_COMPILER} -print-file-name=${library}
+        OUTPUT_VARIABLE path OUTPUT_STRIP_TRAILING_WHITESPACE)
+      file(REAL_PATH "${path}" path)
+      execute_process(COMMAND "${DPKG_QUERY}" -S "${path}"
+                      OUTPUT_VARIABLE owner ERROR_QUIET RESULT_VARIABLE failed)
+      if(failed)
+        continue()
+      endif()
+      string(REGEX REPLACE ":.*" "" owner "${owner}")
+      execute_process(
+        COMMAND "${DPKG_QUERY}" -W "-f=\${source:Package} (= \${source:Version})"
+                "${owner}"
+        OUTPUT_VARIABLE source ERROR_QUIET RESULT_VARIABLE failed)
+      if(NOT failed)
+        list(APPEND sources "${source}")
+      endif()
+    endforeach()
+    list(REMOVE_DUPLICATES sources)
+    list(SORT sources)
+  endif()
+  if(sources)
+    # CPack has no Built-Using field, but writes Source verbatim, so the
+    # field follows it on the next line.
+    list(JOIN sources ", " built_using)
+    set(CPACK_DEBIAN_PACKAGE_SOURCE
+        "${CPACK_PACKAGE_NAME}\nBuilt-Using: ${built_using}")
+  endif()
+else()
+  # dpkg-shlibdeps works out the libraries the programs need.
   set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
 endif()
+
 include(CPack)
