@@ -13,10 +13,12 @@ set(CPACK_PACKAGE_FILE_NAME
     "echo-tools-${PROJECT_VERSION}-linux-${CMAKE_SYSTEM_PROCESSOR}")
 set(CPACK_RESOURCE_FILE_LICENSE "${PROJECT_SOURCE_DIR}/LICENSE")
 set(CPACK_STRIP_FILES ON)
-# Directories are otherwise made with the builder's umask.
+# Directories, and the .deb's members, are otherwise made with the builder's
+# umask.
 set(CPACK_INSTALL_DEFAULT_DIRECTORY_PERMISSIONS
     OWNER_READ OWNER_WRITE OWNER_EXECUTE GROUP_READ GROUP_EXECUTE WORLD_READ
     WORLD_EXECUTE)
+set(CPACK_POST_BUILD_SCRIPTS "${PROJECT_SOURCE_DIR}/cmake/deb-modes.cmake")
 # One package per generator, each made of the programs and that generator's
 # own extra files (see below and cmake/cpack-components.cmake).
 set(CPACK_DEB_COMPONENT_INSTALL ON)
