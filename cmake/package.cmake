@@ -20,12 +20,12 @@ set(CPACK_INSTALL_DEFAULT_DIRECTORY_PERMISSIONS
     WORLD_EXECUTE)
 set(CPACK_POST_BUILD_SCRIPTS "${PROJECT_SOURCE_DIR}/cmake/deb-modes.cmake")
 # One package per generator, each made of the programs and that generator's
-# own extra files (see below and cmake/cpack-components.cmake).
+# own extra files (see below and cmake/cpack-per-generator.cmake).
 set(CPACK_DEB_COMPONENT_INSTALL ON)
 set(CPACK_ARCHIVE_COMPONENT_INSTALL ON)
 set(CPACK_COMPONENTS_GROUPING ALL_COMPONENTS_IN_ONE)
 set(CPACK_PROJECT_CONFIG_FILE
-    "${PROJECT_SOURCE_DIR}/cmake/cpack-components.cmake")
+    "${PROJECT_SOURCE_DIR}/cmake/cpack-per-generator.cmake")
 
 set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
 # The summary above is the package's one-line description; this is the long one.

@@ -1,0 +1,19 @@
+# Read by cpack once for each generator: the programs and manual pages go in
+# every package, the Debian files only in the .deb, and LICENSE and README.md
+# only in the tarball, which unpacks into a folder of its own.
+if(CPACK_GENERATOR STREQUAL "DEB")
+  set(CPACK_COMPONENTS_ALL programs debian)
+  # Without dpkg-shlibdeps cpack would make a dynamically linked package that
+  # depends on nothing, and call it a success.
+  if(CPACK_DEBIAN_PACKAGE_SHLIBDEPS)
+    find_program(DPKG_SHLIBDEPS dpkg-shlibdeps)
+    find_program(FILE_PROGRAM file)
+    if(NOT DPKG_SHLIBDEPS OR NOT FILE_PROGRAM)
+      message(FATAL_ERROR "A .deb of dynamically linked programs needs "
+                          "dpkg-shlibdeps and file (Debian: dpkg-dev file)")
+    endif()
+  endif()
+else()
+  set(CPACK_COMPONENTS_ALL programs archive)
+  set(CPACK_COMPONENT_INCLUDE_TOPLEVEL_DIRECTORY ON)
+endif()
