@@ -24,13 +24,12 @@ using file = std::unique_ptr<FILE, int (*)(FILE*)>;
 
 // Every descriptor the parent opens is close-on-exec, so the child's program
 // holds only what start() deliberately puts on 1 and 2.
+
 static file owned(int fd, const char* mode) {
-  file f(fd < 0 ? nullptr : fdopen(fd, mode), &std::fclose);
+  file f(fdopen(fd, mode), &std::fclose);
   if (!f) {
-    if (fd >= 0) {
-      close(fd);
-    }
-    fail("fdopen");
+    close(fd);
+    throw std::runtime_error("fdopen failed");
   }
   return f;
 }
