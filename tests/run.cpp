@@ -5,7 +5,6 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
-#include <algorithm>
 #include <cerrno>
 #include <csignal>
 #include <cstdio>
@@ -74,20 +73,16 @@ static std::string contents(FILE* f) {
 // Tells the parent through the report pipe which step failed and why, then
 // ends the child. Async-signal-safe, as all that runs between fork and exec.
 [[noreturn]] static void refuse(int report, const char* step) {
-  // One write below PIPE_BUF arrives whole or not at all.
-  char message[128];
   const int err = errno;
-  std::memcpy(message, &err, sizeof err);
-  const std::size_t n =
-      std::min(std::strlen(step), sizeof message - sizeof err);
-  std::memcpy(message + sizeof err, step, n);
-  const ssize_t told = write(report, message, sizeof err + n);
-  static_cast<void>(told);  // nobody is left to tell if this fails
+  if (write(report, &err, sizeof err) == sizeof err) {
+    const ssize_t told = write(report, step, std::strlen(step));
+    static_cast<void>(told);  // nobody is left to tell if this fails
+  }
   _exit(127);
 }
 
-[[noreturn]] static void start(const char* program, char** argv,
-                               const setup& how, int out, int err, int report) {
+[[noreturn]] static void start(int report, const char* program, char** argv,
+                               const setup& how, int out, int err) {
   if (dup2(err, 2) < 0) {
     refuse(report, "dup2 to standard error");
   }
@@ -171,8 +166,8 @@ result run(const char* program, const std::vector<std::string>& operands,
 
   const pid_t pid = fork();
   if (pid == 0) {
-    start(program, argv.data(), how, child_out, fileno(err.get()),
-          fileno(report_writer.get()));
+    start(fileno(report_writer.get()), program, argv.data(), how, child_out,
+          fileno(err.get()));
   }
   if (pid < 0) {
     fail("fork");
