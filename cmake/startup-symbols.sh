@@ -4,10 +4,10 @@
 # --symbol-ordering-file takes them. Linked side by side they share a few
 # pages, so a run maps in far less of the executable.
 #
-# valgrind's CPU has no AVX-512, so the string functions that glibc picks per
-# CPU at start-up (ifuncs) are profiled in one variant only; every variant
-# that the function's resolver can pick is listed after the profiled ones,
-# so that other CPUs find theirs in the same few pages.
+# The string functions that glibc picks per CPU at start-up (ifuncs) run in
+# one variant only under valgrind, whose CPU has no AVX-512; every variant
+# that the function's resolver can pick is listed after the other functions,
+# so that every CPU finds its own in the same few pages.
 #
 # The output depends only on the binaries, so rerunning it on the same
 # toolchain gives the same files. Run after changing the start-up path or the
@@ -80,12 +80,16 @@ for address, size in ifuncs:
     for pick in picks:
         variants.setdefault(pick, set()).update(picks)
 
-listed = set(order)
-for start in list(order):
-    for other in sorted(variants.get(start, ()), key=lambda a: names[a][1]):
-        if other not in listed:
-            listed.add(other)
-            order.append(other)
+# The profiled variant of each such function gives way to all of its
+# variants, listed after the rest by name, so that the lists do not depend on
+# which variant valgrind's CPU was given.
+families = []
+for start in order:
+    family = sorted(variants.get(start, ()), key=lambda a: names[a][1])
+    if family and family not in families:
+        families.append(family)
+order = [start for start in order if start not in variants]
+order += [start for family in families for start in family]
 print("\n".join(names[start][1] for start in order))
 PYTHON
   echo "$(wc -l <"$out/$program.txt") symbols written to $out/$program.txt"
