@@ -50,12 +50,12 @@ static std::pair<file, file> channel() {
   return {std::move(reader), owned(ends[1], "w")};
 }
 
-static std::string contents(FILE* f) {
+// Reads a descriptor to its end.
+static std::string drain(int fd) {
   std::string text;
   char buffer[65536];
-  off_t at = 0;
   for (;;) {
-    const ssize_t n = pread(fileno(f), buffer, sizeof buffer, at);
+    const ssize_t n = read(fd, buffer, sizeof buffer);
     if (n == 0) {
       return text;
     }
@@ -63,11 +63,19 @@ static std::string contents(FILE* f) {
       if (errno == EINTR) {
         continue;
       }
-      fail("pread");
+      fail("read");
     }
     text.append(buffer, static_cast<std::size_t>(n));
-    at += n;
   }
+}
+
+// What the child wrote into a temporary file. The child moved the shared
+// file offset to the end of what it wrote.
+static std::string contents(FILE* f) {
+  if (lseek(fileno(f), 0, SEEK_SET) != 0) {
+    fail("lseek");
+  }
+  return drain(fileno(f));
 }
 
 // Tells the parent through the report pipe which step failed and why, then
@@ -124,21 +132,7 @@ static std::string contents(FILE* f) {
 
 // Empty when the child reached its program; otherwise the step that failed.
 static std::string setup_failure(FILE* report) {
-  std::string said;
-  char buffer[256];
-  for (;;) {
-    const ssize_t n = read(fileno(report), buffer, sizeof buffer);
-    if (n == 0) {
-      break;
-    }
-    if (n < 0) {
-      if (errno == EINTR) {
-        continue;
-      }
-      fail("read");
-    }
-    said.append(buffer, static_cast<std::size_t>(n));
-  }
+  std::string said = drain(fileno(report));
   int err = 0;
   if (said.size() < sizeof err) {
     return said;  // empty: the child reached its program
