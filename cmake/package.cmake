@@ -78,7 +78,6 @@ string(TIMESTAMP date "%a, %d %b %Y %H:%M:%S +0000" UTC)
 file(WRITE "${debian}/changelog"
      "${CPACK_PACKAGE_NAME} (${PROJECT_VERSION}) unstable; urgency=medium\n\n"
      "${entry}\n\n -- ${CPACK_PACKAGE_CONTACT}  ${date}\n")
-find_program(GZIP_PROGRAM gzip REQUIRED)
 execute_process(COMMAND "${GZIP_PROGRAM}" -9 -n -f "${debian}/changelog"
                 COMMAND_ERROR_IS_FATAL ANY)
 
