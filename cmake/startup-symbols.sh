@@ -34,7 +34,7 @@ binary, trace = sys.argv[1:]
 
 # Function symbols by address. Aliases share an address, and so a section:
 # one name for each is enough, the same one every time.
-names, sizes, ifuncs = {}, {}, []
+names, sizes, ifuncs = {}, {}, {}
 nm = subprocess.run(["nm", "--defined-only", "-S", binary],
                     capture_output=True, text=True, check=True).stdout
 for line in nm.splitlines():
@@ -47,8 +47,8 @@ for line in nm.splitlines():
     if address not in names or rank < names[address][0]:
         names[address] = (rank, name)
     sizes[address] = max(size, sizes.get(address, 0))
-    if kind == "i":
-        ifuncs.append((address, size))
+    if kind == "i":  # aliases (memcpy, __new_memcpy) share one resolver
+        ifuncs[address] = size
 starts = sorted(names)
 
 
@@ -70,7 +70,7 @@ for line in open(trace):
 # What each resolver can pick: the functions whose addresses it loads.
 target = re.compile(r"\blea\b.*# ([0-9a-f]+) <[^+>]+>$")
 variants = {}
-for address, size in ifuncs:
+for address, size in ifuncs.items():
     code = subprocess.run(
         ["objdump", "-d", "--no-show-raw-insn", f"--start-address={address}",
          f"--stop-address={address + size}", binary],
