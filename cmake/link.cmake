@@ -1,17 +1,20 @@
 # How the two programs are linked.
 
+set(programs echo_args echo_count)
+
 # Section garbage collection drops the unused parts of the static C and C++
 # libraries, which keeps the image, and so the pages touched at start, small.
 set(release "$<NOT:$<CONFIG:Debug>>")
-foreach(target IN ITEMS echo_common echo_args echo_count)
+foreach(target IN ITEMS echo_common echo_args_main echo_count_main)
   target_compile_options(
     ${target} PRIVATE "$<${release}:-ffunction-sections;-fdata-sections>")
 endforeach()
 
 # Static linking is what lets these programs start faster than a dynamically
-# linked echo: no loader, no relocations, a fraction of the pages touched.
-# Not every system has the static C and C++ libraries (Fedora without
-# glibc-static, macOS), so a C++ program is linked with -static first.
+# linked echo: no loader, no symbol lookups, and no relocations but the few
+# that pick the C library's string functions for the CPU. Not every system
+# has the static C and C++ libraries (Fedora without glibc-static, macOS), so
+# a C++ program is linked with -static first.
 set(ECHO_TOOLS_LINKED_STATICALLY OFF)
 if(ECHO_TOOLS_STATIC)
   include(CheckCXXSourceCompiles)
@@ -30,35 +33,115 @@ if(ECHO_TOOLS_STATIC)
   endif()
 endif()
 
+set(static_options "")
 if(ECHO_TOOLS_LINKED_STATICALLY)
-  # The functions a run executes lie scattered over the static C and C++
-  # libraries; laid out side by side they fill a few pages instead of most of
-  # the executable, which halves the memory a run maps in. Only lld takes an
-  # ordering of symbols; without it the layout is left as it is. lld warns of
-  # any entry it cannot place, the sign that the lists need regenerating.
+  set(static_options -static "$<${release}:-Wl,--gc-sections>")
+endif()
+foreach(program IN LISTS programs)
+  target_link_options(${program} PRIVATE ${static_options})
+endforeach()
+
+# The start-up layout. The functions a run executes lie scattered over the
+# static C and C++ libraries; laid out side by side they fill a few pages
+# instead of most of the executable, which halves the memory a run maps in.
+# Their names are internals of the toolchain at hand, so the build finds them
+# itself: it links each program once, runs it under valgrind to list the
+# functions it enters, and links it again with lld, which takes that list as
+# the order of its sections.
+#
+# ECHO_TOOLS_ORDER_STARTUP: AUTO (the default) lays out a static release
+# build where lld and valgrind are found, ON insists on it, OFF links plainly
+# with the compiler's default linker.
+set(ECHO_TOOLS_ORDER_STARTUP AUTO CACHE STRING
+    "Lay out the start-up code of static release builds: AUTO, ON or OFF")
+set_property(CACHE ECHO_TOOLS_ORDER_STARTUP PROPERTY STRINGS AUTO ON OFF)
+string(TOUPPER "${ECHO_TOOLS_ORDER_STARTUP}" order)
+if(order MATCHES "^(ON|YES|TRUE|Y|1)$")
+  set(order ON)
+elseif(order MATCHES "^(OFF|NO|FALSE|N|0)$")
   set(order OFF)
-  if(ECHO_TOOLS_ORDER_STARTUP)
-    include(CheckLinkerFlag)
-    check_linker_flag(CXX "-fuse-ld=lld" ECHO_TOOLS_HAVE_LLD)
-    set(order ${ECHO_TOOLS_HAVE_LLD})
+elseif(NOT order STREQUAL "AUTO")
+  message(FATAL_ERROR "ECHO_TOOLS_ORDER_STARTUP is "
+                      "'${ECHO_TOOLS_ORDER_STARTUP}': use AUTO, ON or OFF")
+endif()
+
+get_property(multi_config GLOBAL PROPERTY GENERATOR_IS_MULTI_CONFIG)
+set(why "")
+if(order STREQUAL "OFF")
+  set(why "ECHO_TOOLS_ORDER_STARTUP is OFF")
+elseif(NOT ECHO_TOOLS_LINKED_STATICALLY)
+  set(why "the programs are not linked statically")
+elseif(CMAKE_CROSSCOMPILING)
+  set(why "a cross build for ${CMAKE_SYSTEM_PROCESSOR}, which valgrind "
+          "cannot run here")
+elseif(multi_config OR CMAKE_BUILD_TYPE STREQUAL "Debug")
+  set(why "not a single-configuration release build")
+else()
+  include(CheckLinkerFlag)
+  check_linker_flag(CXX "-fuse-ld=lld" ECHO_TOOLS_HAVE_LLD)
+  find_program(VALGRIND_PROGRAM valgrind)
+  find_package(Python3 COMPONENTS Interpreter QUIET)
+  set(missing "")
+  if(NOT ECHO_TOOLS_HAVE_LLD)
+    list(APPEND missing lld)
   endif()
-  foreach(program IN ITEMS echo_args echo_count)
-    target_link_options(${program} PRIVATE -static
-                        "$<${release}:-Wl,--gc-sections>")
-    if(order)
-      set(list "${PROJECT_SOURCE_DIR}/cmake/startup-symbols/${program}.txt")
-      target_link_options(
-        ${program} PRIVATE
-        "$<${release}:-fuse-ld=lld;-Wl,--symbol-ordering-file=${list}>")
-      set_property(TARGET ${program} APPEND PROPERTY LINK_DEPENDS "${list}")
-    endif()
+  if(NOT VALGRIND_PROGRAM)
+    list(APPEND missing valgrind)
+  endif()
+  if(NOT Python3_Interpreter_FOUND)
+    list(APPEND missing python3)
+  endif()
+  if(NOT CMAKE_NM OR NOT CMAKE_OBJDUMP)
+    list(APPEND missing binutils)
+  endif()
+  if(missing)
+    list(JOIN missing " " missing)
+    set(why "not found: ${missing} (Debian/Ubuntu: apt-get install ${missing})")
+  endif()
+endif()
+
+if(why)
+  if(order STREQUAL "ON")
+    message(FATAL_ERROR "ECHO_TOOLS_ORDER_STARTUP is ON, but the start-up "
+                        "layout cannot be made: ${why}. Or configure with "
+                        "-DECHO_TOOLS_ORDER_STARTUP=OFF.")
+  endif()
+  message(STATUS "Start-up layout: off, linked plainly: ${why}")
+else()
+  message(STATUS "Start-up layout: on, from a valgrind profile of this "
+                 "build, linked by lld")
+  set(lists "${PROJECT_BINARY_DIR}/startup-order")
+  file(MAKE_DIRECTORY "${lists}")
+  foreach(program IN LISTS programs)
+    # The same objects and options, linked without the order, to profile.
+    add_executable(${program}_unordered EXCLUDE_FROM_ALL
+                   $<TARGET_OBJECTS:${program}_main>)
+    target_link_libraries(${program}_unordered PRIVATE echo_common)
+    target_link_options(${program}_unordered PRIVATE ${static_options}
+                        -fuse-ld=lld)
+
+    set(list "${lists}/${program}.txt")
+    add_custom_command(
+      OUTPUT "${list}"
+      COMMAND "${Python3_EXECUTABLE}" "${PROJECT_SOURCE_DIR}/cmake/startup-order.py"
+              "${VALGRIND_PROGRAM}" "${CMAKE_NM}" "${CMAKE_OBJDUMP}"
+              "$<TARGET_FILE:${program}_unordered>" "${list}"
+      DEPENDS ${program}_unordered "${PROJECT_SOURCE_DIR}/cmake/startup-order.py"
+      COMMENT "Profiling the start-up of ${program}"
+      VERBATIM)
+    add_custom_target(${program}_startup_order DEPENDS "${list}")
+    add_dependencies(${program} ${program}_startup_order)
+    # lld warns of any entry it cannot place.
+    target_link_options(${program} PRIVATE -fuse-ld=lld
+                        "-Wl,--symbol-ordering-file=${list}")
+    set_property(TARGET ${program} APPEND PROPERTY LINK_DEPENDS "${list}")
   endforeach()
 endif()
 
 # .comment holds only the versions of the compilers and linker that made the
 # libraries; nothing reads it at run time, so the programs go without it.
 if(CMAKE_OBJCOPY)
-  foreach(program IN ITEMS echo_args echo_count)
+  foreach(program IN LISTS programs)
     add_custom_command(
       TARGET ${program} POST_BUILD
       COMMAND "${CMAKE_OBJCOPY}" --remove-section=.comment
