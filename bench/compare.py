@@ -2,7 +2,11 @@
 """Measures echo_args, echo_count and /bin/echo side by side and prints a
 Markdown table, every figure also as a ratio to /bin/echo in the same run.
 
-Usage: bench/compare.py [BUILD_DIR]   (default: build/release)
+Usage: bench/compare.py [--check] [BUILD_DIR]   (default: build/release)
+
+With --check it measures only what repeats exactly, the instructions and the
+peak memory of the small workload, and fails unless each program stays within
+0.52 and 0.60 of /bin/echo's: CI's guard against a slower start.
 
 - instructions: valgrind's callgrind, which counts the same on a busy machine
   as on an idle one;
@@ -18,6 +22,7 @@ Every program runs with an empty environment, so that all set up one locale;
 the tools that run them are found once, on the caller's PATH.
 """
 
+import argparse
 import json
 import os
 import re
@@ -117,8 +122,35 @@ def median_wall_us(cmds, timer):
     return {name: statistics.median(t) * 1e6 for name, t in times.items()}
 
 
+# The most a small call of ours may cost, as a share of /bin/echo's.
+LIMITS = {"instructions": 0.52, "peak memory": 0.60}
+
+
+def check(paths):
+    """Prints the small workload's exact figures and returns whether they
+    stay within LIMITS."""
+    within = True
+    figures = {name: (instructions([path] + SMALL), peak_kib([path] + SMALL))
+               for name, path in paths.items()}
+    base = figures["/bin/echo"]
+    for name, values in figures.items():
+        ratios = [value / reference for value, reference in zip(values, base)]
+        print(f"{name}: {values[0]:,} instructions ({ratios[0]:.2f}), "
+              f"{values[1]:,} KiB ({ratios[1]:.2f})")
+        for (what, limit), ratio in zip(LIMITS.items(), ratios):
+            if name != "/bin/echo" and ratio > limit:
+                print(f"{name}: {what} {ratio:.2f} of /bin/echo's, "
+                      f"above {limit}")
+                within = False
+    return within
+
+
 def main():
-    build = sys.argv[1] if len(sys.argv) > 1 else "build/release"
+    parser = argparse.ArgumentParser(description=__doc__.split("\n")[0])
+    parser.add_argument("--check", action="store_true")
+    parser.add_argument("build", nargs="?", default="build/release")
+    args = parser.parse_args()
+    build = args.build
     paths = {
         "/bin/echo": "/bin/echo",
         "echo_args": os.path.abspath(os.path.join(build, "echo_args")),
@@ -127,6 +159,8 @@ def main():
     for path in paths.values():
         if not os.access(path, os.X_OK):
             sys.exit(f"{path}: not found; build the release preset first")
+    if args.check:
+        sys.exit(0 if check(paths) else 1)
 
     print("| program | workload | instructions | ratio | peak RSS (KiB) | ratio "
           "| median wall (µs) | ratio |")
