@@ -2,6 +2,11 @@
 # every package, the Debian files only in the .deb, and LICENSE and README.md
 # only in the tarball, which unpacks into a folder of its own.
 if(CPACK_GENERATOR STREQUAL "DEB")
+  if(CPACK_ECHO_TOOLS_UNNAMED_TARGET)
+    message(FATAL_ERROR "No Debian architecture is known for "
+                        "${CPACK_ECHO_TOOLS_UNNAMED_TARGET}: configure with "
+                        "-DCPACK_DEBIAN_PACKAGE_ARCHITECTURE=NAME")
+  endif()
   set(CPACK_COMPONENTS_ALL programs debian)
   # Without dpkg-shlibdeps cpack would make a dynamically linked package that
   # depends on nothing, and call it a success.
