@@ -1,6 +1,7 @@
 # Read by cpack once for each generator: the programs and manual pages go in
-# every package, the Debian files only in the .deb, and LICENSE and README.md
-# only in the tarball, which unpacks into a folder of its own.
+# every package, the Debian files only in the .deb, the licence under
+# share/licenses only in the .rpm, and LICENSE and README.md only in the
+# tarball, which unpacks into a folder of its own.
 if(CPACK_GENERATOR STREQUAL "DEB")
   if(CPACK_ECHO_TOOLS_UNNAMED_TARGET)
     message(FATAL_ERROR "No Debian architecture is known for "
@@ -18,6 +19,8 @@ if(CPACK_GENERATOR STREQUAL "DEB")
                           "dpkg-shlibdeps and file (Debian: dpkg-dev file)")
     endif()
   endif()
+elseif(CPACK_GENERATOR STREQUAL "RPM")
+  set(CPACK_COMPONENTS_ALL programs rpm)
 else()
   set(CPACK_COMPONENTS_ALL programs archive)
   set(CPACK_COMPONENT_INCLUDE_TOPLEVEL_DIRECTORY ON)

@@ -1,9 +1,10 @@
-# The release artefacts, both made by cpack --preset release (or
+# The release artefacts, all made by cpack --preset release (or
 # release-aarch64):
 # - echo-tools_VERSION_ARCH.deb, which lintian passes;
+# - echo-tools-VERSION-1.ARCH.rpm, which rpmlint passes with rpmlintrc;
 # - echo-tools-VERSION-linux-ARCH.tar.gz: bin/, the manual pages, LICENSE and
 #   README.md.
-# With SOURCE_DATE_EPOCH set when configuring and packaging, both are the same
+# With SOURCE_DATE_EPOCH set when configuring and packaging, each is the same
 # bytes in any folder and under any umask.
 
 # The packages are named after the machine the programs are built for, never
@@ -70,16 +71,59 @@ set(CPACK_COMPONENTS_GROUPING ALL_COMPONENTS_IN_ONE)
 set(CPACK_PROJECT_CONFIG_FILE
     "${PROJECT_SOURCE_DIR}/cmake/cpack-per-generator.cmake")
 
-set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
-# The summary above is the package's one-line description; this is the long one.
-set(CPACK_DEBIAN_PACKAGE_DESCRIPTION
+# The summary above is the packages' one-line description; this is the long
+# one.
+set(description
     "echo_args writes its operands joined by single spaces and a line feed;
 echo_count writes only the number of bytes in that joined text. Neither
 interprets anything: -n, -e, --help, backslashes and bytes above 0x7F are
 copied exactly as given, unlike the shell's echo, whose handling of these
 differs between shells and systems.")
+
+set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
+set(CPACK_DEBIAN_PACKAGE_DESCRIPTION "${description}")
 set(CPACK_DEBIAN_PACKAGE_SECTION "utils")
 set(CPACK_DEBIAN_PACKAGE_PRIORITY "optional")
+
+# The .rpm: echo-tools-VERSION-1.ARCH.rpm, as RPM names packages. It has no
+# home page to give as URL yet.
+set(CPACK_RPM_COMPONENT_INSTALL ON)
+set(CPACK_RPM_FILE_NAME RPM-DEFAULT)
+set(CPACK_RPM_PACKAGE_RELEASE 1)
+set(CPACK_RPM_PACKAGE_LICENSE "MIT")
+set(CPACK_RPM_PACKAGE_GROUP "Applications/Text")
+# RPM summaries begin with a capital, Debian's do not.
+string(SUBSTRING "${CPACK_PACKAGE_DESCRIPTION_SUMMARY}" 0 1 first)
+string(SUBSTRING "${CPACK_PACKAGE_DESCRIPTION_SUMMARY}" 1 -1 rest)
+string(TOUPPER "${first}" first)
+set(CPACK_RPM_PACKAGE_SUMMARY "${first}${rest}")
+set(CPACK_RPM_PACKAGE_DESCRIPTION "${description}")
+# The licence goes where RPM-based systems keep them, marked as such. The
+# system owns the directories the package installs into.
+set(licences "${CMAKE_INSTALL_DATAROOTDIR}/licenses")
+set(CPACK_RPM_USER_FILELIST
+    "%license /usr/${licences}/${CPACK_PACKAGE_NAME}/LICENSE")
+set(CPACK_RPM_EXCLUDE_FROM_AUTO_FILELIST_ADDITION
+    "/usr/${CMAKE_INSTALL_MANDIR}" "/usr/${CMAKE_INSTALL_MANDIR}/man1"
+    "/usr/${licences}")
+# xz at a fixed level, whatever the builder's rpm would choose, so that the
+# package repeats and older rpm can read it.
+set(CPACK_RPM_COMPRESSION_TYPE xz)
+# - The packager is named, as rpmlint asks.
+# - The build time is SOURCE_DATE_EPOCH, no file is dated later, and the
+#   build host is not recorded, so that the package repeats.
+# - rpmbuild's own finishing steps are skipped: cpack has already stripped the
+#   programs with the target's strip (the build machine's cannot be relied on
+#   for another architecture), and the manual pages are already compressed.
+# - No links under /usr/lib/.build-id, which some builders' rpm would add:
+#   the package holds the same files wherever it is made.
+set(CPACK_RPM_SPEC_MORE_DEFINE
+    "%define packager ${CPACK_PACKAGE_CONTACT}
+%define use_source_date_epoch_as_buildtime 1
+%define clamp_mtime_to_source_date_epoch 1
+%define _buildhost reproducible
+%define __spec_install_post %{nil}
+%define _build_id_links none")
 
 set(debian "${PROJECT_BINARY_DIR}/debian")
 set(doc "${CMAKE_INSTALL_DATAROOTDIR}/doc/${CPACK_PACKAGE_NAME}")
@@ -128,6 +172,9 @@ install(FILES "${debian}/copyright" "${debian}/changelog.gz"
         DESTINATION "${doc}" COMPONENT debian EXCLUDE_FROM_ALL)
 install(FILES "${PROJECT_SOURCE_DIR}/LICENSE" "${PROJECT_SOURCE_DIR}/README.md"
         DESTINATION . COMPONENT archive EXCLUDE_FROM_ALL)
+install(FILES "${PROJECT_SOURCE_DIR}/LICENSE"
+        DESTINATION "${licences}/${CPACK_PACKAGE_NAME}" COMPONENT rpm
+        EXCLUDE_FROM_ALL)
 
 if(ECHO_TOOLS_LINKED_STATICALLY)
   # Statically linked programs need nothing from the system, not even libc.
@@ -179,3 +226,4 @@ else()
 endif()
 
 include(CPack)
+
