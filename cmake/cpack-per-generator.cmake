@@ -2,6 +2,14 @@
 # every package, the Debian files only in the .deb, the licence under
 # share/licenses only in the .rpm, and LICENSE and README.md only in the
 # tarball, which unpacks into a folder of its own.
+if(CPACK_INSTALLED_DIRECTORIES)
+  # Only CPackSourceConfig.cmake (package_source) sets this. It would pack
+  # the whole folder, an in-tree build and untracked files too, with modes
+  # that follow the checkout's umask.
+  message(FATAL_ERROR "The source tarball is made from the last commit by "
+                      "the dist target: cmake --workflow --preset dist, or "
+                      "cmake --build BUILD-DIR --target dist")
+endif()
 if(CPACK_GENERATOR STREQUAL "DEB")
   if(CPACK_ECHO_TOOLS_UNNAMED_TARGET)
     message(FATAL_ERROR "No Debian architecture is known for "

@@ -5,7 +5,8 @@
 # - echo-tools-VERSION-linux-ARCH.tar.gz: bin/, the manual pages, LICENSE and
 #   README.md.
 # With SOURCE_DATE_EPOCH set when configuring and packaging, each is the same
-# bytes in any folder and under any umask.
+# bytes in any folder and under any umask. The source tarball is made by the
+# dist target (see the end of this file).
 
 # The packages are named after the machine the programs are built for, never
 # the one that builds them: CMAKE_SYSTEM_PROCESSOR is the target's, set by a
@@ -70,6 +71,8 @@ set(CPACK_ARCHIVE_COMPONENT_INSTALL ON)
 set(CPACK_COMPONENTS_GROUPING ALL_COMPONENTS_IN_ONE)
 set(CPACK_PROJECT_CONFIG_FILE
     "${PROJECT_SOURCE_DIR}/cmake/cpack-per-generator.cmake")
+# One source format, which that file refuses (see the dist target below).
+set(CPACK_SOURCE_GENERATOR TGZ)
 
 # The summary above is the packages' one-line description; this is the long
 # one.
@@ -227,3 +230,16 @@ endif()
 
 include(CPack)
 
+# The source tarball, echo-tools-VERSION.tar.gz: exactly the files of the
+# last commit, made with git archive (cmake/dist.cmake). CPack's own source
+# package is refused in cmake/cpack-per-generator.cmake.
+find_package(Git QUIET)
+add_custom_target(
+  dist
+  COMMAND
+    "${CMAKE_COMMAND}" "-DGIT=${GIT_EXECUTABLE}" "-DGZIP=${GZIP_PROGRAM}"
+    "-DSOURCE=${PROJECT_SOURCE_DIR}"
+    "-DNAME=${CPACK_PACKAGE_NAME}-${PROJECT_VERSION}"
+    "-DOUTPUT=${PROJECT_BINARY_DIR}/${CPACK_PACKAGE_NAME}-${PROJECT_VERSION}.tar.gz"
+    -P "${PROJECT_SOURCE_DIR}/cmake/dist.cmake"
+  VERBATIM)
