@@ -101,7 +101,7 @@ string(SUBSTRING "${CPACK_PACKAGE_DESCRIPTION_SUMMARY}" 1 -1 rest)
 string(TOUPPER "${first}" first)
 set(CPACK_RPM_PACKAGE_SUMMARY "${first}${rest}")
 set(CPACK_RPM_PACKAGE_DESCRIPTION "${description}")
-# The licence goes where RPM-based systems keep them, marked as such. The
+# The licence goes where RPM-based systems keep licences, marked as one. The
 # system owns the directories the package installs into.
 set(licences "${CMAKE_INSTALL_DATAROOTDIR}/licenses")
 set(CPACK_RPM_USER_FILELIST
