@@ -1,7 +1,21 @@
 # Read by cpack once for each generator: the programs and manual pages go in
-# every package, the Debian files only in the .deb, and LICENSE and README.md
-# only in the tarball, which unpacks into a folder of its own.
+# every package, the Debian files only in the .deb, the licence under
+# share/licenses only in the .rpm, and LICENSE and README.md only in the
+# tarball, which unpacks into a folder of its own.
+if(CPACK_INSTALLED_DIRECTORIES)
+  # Only CPackSourceConfig.cmake (package_source) sets this. It would pack
+  # the whole folder, an in-tree build and untracked files too, with modes
+  # that follow the checkout's umask.
+  message(FATAL_ERROR "The source tarball is made from the last commit by "
+                      "the dist target: cmake --workflow --preset dist, or "
+                      "cmake --build BUILD-DIR --target dist")
+endif()
 if(CPACK_GENERATOR STREQUAL "DEB")
+  if(CPACK_ECHO_TOOLS_UNNAMED_TARGET)
+    message(FATAL_ERROR "No Debian architecture is known for "
+                        "${CPACK_ECHO_TOOLS_UNNAMED_TARGET}: configure with "
+                        "-DCPACK_DEBIAN_PACKAGE_ARCHITECTURE=NAME")
+  endif()
   set(CPACK_COMPONENTS_ALL programs debian)
   # Without dpkg-shlibdeps cpack would make a dynamically linked package that
   # depends on nothing, and call it a success.
@@ -13,6 +27,8 @@ if(CPACK_GENERATOR STREQUAL "DEB")
                           "dpkg-shlibdeps and file (Debian: dpkg-dev file)")
     endif()
   endif()
+elseif(CPACK_GENERATOR STREQUAL "RPM")
+  set(CPACK_COMPONENTS_ALL programs rpm)
 else()
   set(CPACK_COMPONENTS_ALL programs archive)
   set(CPACK_COMPONENT_INCLUDE_TOPLEVEL_DIRECTORY ON)

@@ -1,16 +1,61 @@
-# The release artefacts, both made by cpack --preset release:
+# The release artefacts, all made by cpack --preset release (or
+# release-aarch64):
 # - echo-tools_VERSION_ARCH.deb, which lintian passes;
+# - echo-tools-VERSION-1.ARCH.rpm, which rpmlint passes with rpmlintrc;
 # - echo-tools-VERSION-linux-ARCH.tar.gz: bin/, the manual pages, LICENSE and
 #   README.md.
-# With SOURCE_DATE_EPOCH set when configuring and packaging, both are the same
-# bytes in any folder and under any umask.
+# With SOURCE_DATE_EPOCH set when configuring and packaging, each is the same
+# bytes in any folder and under any umask. The source tarball is made by the
+# dist target (see the end of this file).
+
+# The packages are named after the machine the programs are built for, never
+# the one that builds them: CMAKE_SYSTEM_PROCESSOR is the target's, set by a
+# toolchain file when cross-compiling. Debian and RPM name some differently.
+string(TOLOWER "${CMAKE_SYSTEM_PROCESSOR}" processor)
+if(processor MATCHES "^(x86_64|amd64)$" AND CMAKE_SIZEOF_VOID_P EQUAL 4)
+  set(processor i686) # -m32 on an x86-64 system
+endif()
+set(deb_arch "")
+set(rpm_arch "${processor}")
+if(processor MATCHES "^(x86_64|amd64)$")
+  set(deb_arch amd64)
+  set(rpm_arch x86_64)
+elseif(processor MATCHES "^i[3-6]86$")
+  set(deb_arch i386)
+elseif(processor MATCHES "^(aarch64|arm64)$")
+  set(deb_arch arm64)
+  set(rpm_arch aarch64)
+elseif(processor MATCHES "^(armv7.*|arm|armhf)$")
+  set(deb_arch armhf)
+  set(rpm_arch armv7hl)
+elseif(processor MATCHES "^(ppc64le|powerpc64le|ppc64el)$")
+  set(deb_arch ppc64el)
+  set(rpm_arch ppc64le)
+elseif(processor MATCHES "^(riscv64|s390x|mips64el)$")
+  set(deb_arch "${processor}")
+elseif(processor MATCHES "^(loongarch64|loong64)$")
+  set(deb_arch loong64)
+  set(rpm_arch loongarch64)
+endif()
+# A value given on the command line wins.
+if(NOT DEFINED CPACK_DEBIAN_PACKAGE_ARCHITECTURE AND deb_arch)
+  set(CPACK_DEBIAN_PACKAGE_ARCHITECTURE "${deb_arch}")
+elseif(NOT DEFINED CPACK_DEBIAN_PACKAGE_ARCHITECTURE AND CMAKE_CROSSCOMPILING)
+  # cpack would ask dpkg, which names the build machine: making the .deb
+  # stops instead (cmake/cpack-per-generator.cmake).
+  set(CPACK_ECHO_TOOLS_UNNAMED_TARGET "${processor}")
+endif()
+if(NOT DEFINED CPACK_RPM_PACKAGE_ARCHITECTURE)
+  set(CPACK_RPM_PACKAGE_ARCHITECTURE "${rpm_arch}")
+endif()
+
 set(CPACK_PACKAGE_NAME "echo-tools")
 set(CPACK_PACKAGE_VENDOR "The echo_tools authors")
 set(CPACK_PACKAGE_CONTACT "echo_tools developers <echo-tools@example.org>")
 set(CPACK_PACKAGE_DESCRIPTION_SUMMARY
     "write command-line operands, or their byte count, exactly as given")
 set(CPACK_PACKAGE_FILE_NAME
-    "echo-tools-${PROJECT_VERSION}-linux-${CMAKE_SYSTEM_PROCESSOR}")
+    "echo-tools-${PROJECT_VERSION}-linux-${processor}")
 set(CPACK_RESOURCE_FILE_LICENSE "${PROJECT_SOURCE_DIR}/LICENSE")
 set(CPACK_STRIP_FILES ON)
 # Directories, and the .deb's members, are otherwise made with the builder's
@@ -26,17 +71,62 @@ set(CPACK_ARCHIVE_COMPONENT_INSTALL ON)
 set(CPACK_COMPONENTS_GROUPING ALL_COMPONENTS_IN_ONE)
 set(CPACK_PROJECT_CONFIG_FILE
     "${PROJECT_SOURCE_DIR}/cmake/cpack-per-generator.cmake")
+# One source format, which that file refuses (see the dist target below).
+set(CPACK_SOURCE_GENERATOR TGZ)
 
-set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
-# The summary above is the package's one-line description; this is the long one.
-set(CPACK_DEBIAN_PACKAGE_DESCRIPTION
+# The summary above is the packages' one-line description; this is the long
+# one.
+set(description
     "echo_args writes its operands joined by single spaces and a line feed;
 echo_count writes only the number of bytes in that joined text. Neither
 interprets anything: -n, -e, --help, backslashes and bytes above 0x7F are
 copied exactly as given, unlike the shell's echo, whose handling of these
 differs between shells and systems.")
+
+set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
+set(CPACK_DEBIAN_PACKAGE_DESCRIPTION "${description}")
 set(CPACK_DEBIAN_PACKAGE_SECTION "utils")
 set(CPACK_DEBIAN_PACKAGE_PRIORITY "optional")
+
+# The .rpm: echo-tools-VERSION-1.ARCH.rpm, as RPM names packages. It has no
+# home page to give as URL yet.
+set(CPACK_RPM_COMPONENT_INSTALL ON)
+set(CPACK_RPM_FILE_NAME RPM-DEFAULT)
+set(CPACK_RPM_PACKAGE_RELEASE 1)
+set(CPACK_RPM_PACKAGE_LICENSE "MIT")
+set(CPACK_RPM_PACKAGE_GROUP "Applications/Text")
+# RPM summaries begin with a capital, Debian's do not.
+string(SUBSTRING "${CPACK_PACKAGE_DESCRIPTION_SUMMARY}" 0 1 first)
+string(SUBSTRING "${CPACK_PACKAGE_DESCRIPTION_SUMMARY}" 1 -1 rest)
+string(TOUPPER "${first}" first)
+set(CPACK_RPM_PACKAGE_SUMMARY "${first}${rest}")
+set(CPACK_RPM_PACKAGE_DESCRIPTION "${description}")
+# The licence goes where RPM-based systems keep licences, marked as one. The
+# system owns the directories the package installs into.
+set(licences "${CMAKE_INSTALL_DATAROOTDIR}/licenses")
+set(CPACK_RPM_USER_FILELIST
+    "%license /usr/${licences}/${CPACK_PACKAGE_NAME}/LICENSE")
+set(CPACK_RPM_EXCLUDE_FROM_AUTO_FILELIST_ADDITION
+    "/usr/${CMAKE_INSTALL_MANDIR}" "/usr/${CMAKE_INSTALL_MANDIR}/man1"
+    "/usr/${licences}")
+# xz at a fixed level, whatever the builder's rpm would choose, so that the
+# package repeats and older rpm can read it.
+set(CPACK_RPM_COMPRESSION_TYPE xz)
+# - The packager is named, as rpmlint asks.
+# - The build time is SOURCE_DATE_EPOCH, no file is dated later, and the
+#   build host is not recorded, so that the package repeats.
+# - rpmbuild's own finishing steps are skipped: cpack has already stripped the
+#   programs with the target's strip (the build machine's cannot be relied on
+#   for another architecture), and the manual pages are already compressed.
+# - No links under /usr/lib/.build-id, which some builders' rpm would add:
+#   the package holds the same files wherever it is made.
+set(CPACK_RPM_SPEC_MORE_DEFINE
+    "%define packager ${CPACK_PACKAGE_CONTACT}
+%define use_source_date_epoch_as_buildtime 1
+%define clamp_mtime_to_source_date_epoch 1
+%define _buildhost reproducible
+%define __spec_install_post %{nil}
+%define _build_id_links none")
 
 set(debian "${PROJECT_BINARY_DIR}/debian")
 set(doc "${CMAKE_INSTALL_DATAROOTDIR}/doc/${CPACK_PACKAGE_NAME}")
@@ -85,6 +175,9 @@ install(FILES "${debian}/copyright" "${debian}/changelog.gz"
         DESTINATION "${doc}" COMPONENT debian EXCLUDE_FROM_ALL)
 install(FILES "${PROJECT_SOURCE_DIR}/LICENSE" "${PROJECT_SOURCE_DIR}/README.md"
         DESTINATION . COMPONENT archive EXCLUDE_FROM_ALL)
+install(FILES "${PROJECT_SOURCE_DIR}/LICENSE"
+        DESTINATION "${licences}/${CPACK_PACKAGE_NAME}" COMPONENT rpm
+        EXCLUDE_FROM_ALL)
 
 if(ECHO_TOOLS_LINKED_STATICALLY)
   # Statically linked programs need nothing from the system, not even libc.
@@ -136,3 +229,17 @@ else()
 endif()
 
 include(CPack)
+
+# The source tarball, echo-tools-VERSION.tar.gz: exactly the files of the
+# last commit, made with git archive (cmake/dist.cmake). CPack's own source
+# package is refused in cmake/cpack-per-generator.cmake.
+find_package(Git QUIET)
+add_custom_target(
+  dist
+  COMMAND
+    "${CMAKE_COMMAND}" "-DGIT=${GIT_EXECUTABLE}" "-DGZIP=${GZIP_PROGRAM}"
+    "-DSOURCE=${PROJECT_SOURCE_DIR}"
+    "-DNAME=${CPACK_PACKAGE_NAME}-${PROJECT_VERSION}"
+    "-DOUTPUT=${PROJECT_BINARY_DIR}/${CPACK_PACKAGE_NAME}-${PROJECT_VERSION}.tar.gz"
+    -P "${PROJECT_SOURCE_DIR}/cmake/dist.cmake"
+  VERBATIM)
