@@ -90,8 +90,8 @@ if(order STREQUAL "OFF")
 elseif(NOT ECHO_TOOLS_LINKED_STATICALLY)
   set(why "the programs are not linked statically")
 elseif(CMAKE_CROSSCOMPILING)
-  set(why "a cross build for ${CMAKE_SYSTEM_PROCESSOR}, which valgrind "
-          "cannot run here")
+  string(CONCAT why "a cross build, and valgrind cannot profile "
+         "${CMAKE_SYSTEM_PROCESSOR} programs here")
 elseif(multi_config)
   set(why "a multi-configuration generator, which profiles no single build")
 elseif(CMAKE_BUILD_TYPE STREQUAL "Debug")
