@@ -9,6 +9,7 @@
 #include <csignal>
 #include <cstdio>
 #include <cstring>
+#include <limits>
 #include <memory>
 #include <stdexcept>
 #include <system_error>
@@ -120,7 +121,8 @@ static std::string contents(FILE* f) {
   }
   if (how.address_space != 0) {
     const rlimit stack{64UL << 20, 64UL << 20};
-    const rlimit as{how.address_space, how.address_space};
+    const auto bytes = static_cast<rlim_t>(how.address_space);
+    const rlimit as{bytes, bytes};
     if (setrlimit(RLIMIT_STACK, &stack) != 0 ||
         setrlimit(RLIMIT_AS, &as) != 0) {
       refuse(report, "setrlimit");
@@ -146,6 +148,10 @@ result run(const char* program, const std::vector<std::string>& operands,
   std::vector<std::string> args{program};
   args.insert(args.end(), operands.begin(), operands.end());
   std::vector<char*> argv = argv_of(args);
+  // rlim_t is only 32 bits wide on some 32-bit systems.
+  if (how.address_space > std::numeric_limits<rlim_t>::max()) {
+    throw std::out_of_range("an address space limit too large for rlim_t");
+  }
 
   const file out = temporary();
   const file err = temporary();
