@@ -20,8 +20,11 @@ static int write_error(const char* name, int err) {
 
 int finish(const char* name) {
   // Once a write fails the stream skips every later operation, so errno
-  // still holds that write's reason here.
-  if (!std::cout.flush()) {
+  // still holds that write's reason here. On a terminal the C library
+  // flushes at each line feed, and when that flush fails the write that
+  // caused it still reports success: only the C stream's error flag
+  // remembers it.
+  if (!std::cout.flush() || std::ferror(stdout) != 0) {
     return write_error(name, errno);
   }
   // The library flushes std::cout once more after main returns; with nothing

@@ -51,6 +51,26 @@ static std::pair<file, file> channel() {
   return {std::move(reader), owned(ends[1], "w")};
 }
 
+// The slave side of a new pty whose master is closed on return: the
+// terminal of a session that has hung up, where every write fails.
+static file hung_up_terminal() {
+  const int fd = posix_openpt(O_RDWR | O_NOCTTY | O_CLOEXEC);
+  if (fd < 0) {
+    fail("posix_openpt");
+  }
+  const file master = owned(fd, "w");
+  if (grantpt(fd) != 0 || unlockpt(fd) != 0) {
+    fail("unlockpt");
+  }
+  const char* name = ptsname(fd);
+  const int slave =
+      name != nullptr ? open(name, O_RDWR | O_NOCTTY | O_CLOEXEC) : -1;
+  if (slave < 0) {
+    fail("opening the pty's slave");
+  }
+  return owned(slave, "w");
+}
+
 // Reads a descriptor to its end.
 static std::string drain(int fd) {
   std::string text;
@@ -98,6 +118,7 @@ static std::string contents(FILE* f) {
   switch (how.out) {
     case output::captured:
     case output::broken_pipe:
+    case output::hung_up_terminal:
       if (dup2(out, 1) < 0) {
         refuse(report, "dup2 to standard output");
       }
@@ -156,13 +177,14 @@ result run(const char* program, const std::vector<std::string>& operands,
   const file out = temporary();
   const file err = temporary();
   auto [report_reader, report_writer] = channel();
-  file pipe_writer(nullptr, &std::fclose);
+  file failing(nullptr, &std::fclose);
   if (how.out == output::broken_pipe) {
     // The reader is gone before the child starts, so its first write fails.
-    pipe_writer = channel().second;
+    failing = channel().second;
+  } else if (how.out == output::hung_up_terminal) {
+    failing = hung_up_terminal();
   }
-  const int child_out =
-      pipe_writer ? fileno(pipe_writer.get()) : fileno(out.get());
+  const int child_out = failing ? fileno(failing.get()) : fileno(out.get());
 
   const pid_t pid = fork();
   if (pid == 0) {
@@ -174,7 +196,7 @@ result run(const char* program, const std::vector<std::string>& operands,
   }
   // The child holds its own copies; the report pipe reaches its end once
   // the child has exec'd or exited.
-  pipe_writer.reset();
+  failing.reset();
   report_writer.reset();
   const std::string failure = setup_failure(report_reader.get());
 

@@ -3,8 +3,16 @@
 #include <string>
 #include <vector>
 
-// Where a child's standard output goes.
-enum class output { captured, closed, full_device, null_device, broken_pipe };
+// Where a child's standard output goes. A hung-up terminal is a pty whose
+// master side is closed before the child starts.
+enum class output {
+  captured,
+  closed,
+  full_device,
+  null_device,
+  broken_pipe,
+  hung_up_terminal
+};
 
 struct setup {
   output out = output::captured;
