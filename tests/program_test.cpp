@@ -123,17 +123,40 @@ TEST(programs, report_a_failed_close) {
   }
 }
 
+// The least limit in (low, high], to within step, for which runs(limit)
+// holds, given that it holds for high and for every limit above the least.
+template <typename F>
+static unsigned long long least(unsigned long long low, unsigned long long high,
+                                unsigned long long step, const F& runs) {
+  while (high - low > step) {
+    const unsigned long long mid = low + (high - low) / 2;
+    (runs(mid) ? high : low) = mid;
+  }
+  return high;
+}
+
 // The least address space, to 64 KiB, in which the program runs without
 // operands: what it needs before the joined text takes any room.
 static unsigned long long least_address_space(const char* path) {
-  unsigned long long low = 1ULL << 20;
-  unsigned long long high = 1ULL << 30;
-  while (high - low > (64ULL << 10)) {
-    const unsigned long long mid = low + (high - low) / 2;
-    const result r = run(path, {}, {output::captured, false, mid});
-    (r.code == 0 ? high : low) = mid;
+  return least(1ULL << 20, 1ULL << 30, 64ULL << 10, [&](auto limit) {
+    return run(path, {}, {output::captured, false, limit}).code == 0;
+  });
+}
+
+// A report must not need more than the work it reports on: with no more
+// stack, to the page, than the program needs to write to /dev/null, it
+// still reports that /dev/full is full.
+TEST(programs, report_a_failed_write_within_the_stack_of_a_run) {
+  for (const auto& p : {echo_args, echo_count}) {
+    const unsigned long long stack =
+        least(0, 8ULL << 20, 4096, [&](auto limit) {
+          return run(p.path, {"a"}, {output::null_device, false, 0, limit})
+                     .code == 0;
+        });
+    expect(run(p.path, {"a"}, {output::full_device, false, 0, stack}),
+           {"", p.name + ": write error: No space left on device\n", 1},
+           p.name + " with a stack of " + std::to_string(stack) + " bytes");
   }
-  return high;
 }
 
 TEST(programs, report_memory_exhaustion) {

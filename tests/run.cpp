@@ -1,6 +1,7 @@
 #include "run.h"
 
 #include <fcntl.h>
+#include <sys/personality.h>
 #include <sys/resource.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -149,6 +150,18 @@ static std::string contents(FILE* f) {
       refuse(report, "setrlimit");
     }
   }
+  if (how.stack != 0) {
+    // The kernel otherwise moves the stack's start by up to 8 KiB each run,
+    // and the same limit would pass one run and fail the next.
+    if (personality(ADDR_NO_RANDOMIZE) < 0) {
+      refuse(report, "personality");
+    }
+    const auto bytes = static_cast<rlim_t>(how.stack);
+    const rlimit stack{bytes, bytes};
+    if (setrlimit(RLIMIT_STACK, &stack) != 0) {
+      refuse(report, "setrlimit");
+    }
+  }
   execv(program, argv);
   refuse(report, "execv");
 }
@@ -170,8 +183,10 @@ result run(const char* program, const std::vector<std::string>& operands,
   args.insert(args.end(), operands.begin(), operands.end());
   std::vector<char*> argv = argv_of(args);
   // rlim_t is only 32 bits wide on some 32-bit systems.
-  if (how.address_space > std::numeric_limits<rlim_t>::max()) {
-    throw std::out_of_range("an address space limit too large for rlim_t");
+  for (const unsigned long long limit : {how.address_space, how.stack}) {
+    if (limit > std::numeric_limits<rlim_t>::max()) {
+      throw std::out_of_range("a limit too large for rlim_t");
+    }
   }
 
   const file out = temporary();

@@ -21,6 +21,9 @@ struct setup {
   // its stack limit raised to 64 MiB so that the largest argument list that
   // the kernel takes (6 MiB) fits.
   unsigned long long address_space = 0;
+  // When not 0, the child's stack is capped at this many bytes, and its start
+  // is not randomised, so that a limit gives the same result every run.
+  unsigned long long stack = 0;
 };
 
 struct result {
