@@ -1,27 +1,47 @@
 #include "report.h"
 
+#include <sys/uio.h>
 #include <unistd.h>
 
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
 #include <iostream>
+#include <iterator>
 
-// glibc formats a call's whole output to an unbuffered stream in a buffer
-// of its own and hands it over at once, so each message is one write.
-static int write_error(const char* name, int err) {
-  if (err != 0) {
-    std::fprintf(stderr, "%s: write error: %s\n", name, std::strerror(err));
-  } else {
-    std::fprintf(stderr, "%s: write error\n", name);
-  }
+// A report may be due just as memory or stack has run out, so it needs
+// neither: stdio would format into a buffer of several KiB on the stack, but
+// the parts of the line go to the kernel as they are, in one writev, so that
+// the line still arrives whole.
+static int say(const char* name, const char* what, const char* reason) {
+  // writev only reads the parts, though iovec holds them as non-const.
+  const auto part = [](const char* text) {
+    return iovec{const_cast<char*>(text), std::strlen(text)};
+  };
+  const bool reasoned = reason != nullptr;
+  const iovec line[] = {part(name),
+                        part(": "),
+                        part(what),
+                        part(reasoned ? ": " : ""),
+                        part(reasoned ? reason : ""),
+                        part("\n")};
+  // Nobody is left to tell if standard error fails too.
+  static_cast<void>(
+      writev(STDERR_FILENO, line, static_cast<int>(std::size(line))));
   return 1;
+}
+
+static int write_error(const char* name, int err) {
+  return say(name, "write error", err != 0 ? std::strerror(err) : nullptr);
 }
 
 int finish(const char* name) {
   // Once a write fails the stream skips every later operation, so errno
-  // still holds that write's reason here.
-  if (!std::cout.flush()) {
+  // still holds that write's reason here. On a terminal the C library
+  // flushes at each line feed, and when that flush fails the write that
+  // caused it still reports success: only the C stream's error flag
+  // remembers it.
+  if (!std::cout.flush() || std::ferror(stdout) != 0) {
     return write_error(name, errno);
   }
   // The library flushes std::cout once more after main returns; with nothing
@@ -34,6 +54,5 @@ int finish(const char* name) {
 }
 
 int memory_exhausted(const char* name) {
-  std::fprintf(stderr, "%s: memory exhausted\n", name);
-  return 1;
+  return say(name, "memory exhausted", nullptr);
 }

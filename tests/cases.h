@@ -22,8 +22,8 @@ inline std::vector<join_case> join_cases() {
     many_joined[i] = 'w';
   }
   const std::string long_operand(100000, 'x');
-  // Eight operands of the largest size the kernel takes: a count far above
-  // any cap short of INT_MAX.
+  // Eight operands of the largest size the kernel takes, 1,048,575 bytes
+  // joined: a cap on the count below that fails this case.
   const std::string largest(131071, 'y');
   std::string largest_joined = largest;
   for (int i = 1; i < 8; ++i) {

@@ -1,7 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <csignal>
-#include <random>
+#include <utility>
 
 #include "cases.h"
 #include "run.h"
@@ -47,24 +47,27 @@ TEST(echo_count, writes_only_the_report_line) {
   }
 }
 
+// Every list of up to three operands drawn from an empty one, a space and a
+// letter: empty operands and spaces first, last, alone and side by side,
+// where one program alone could lose or add a separator.
 TEST(echo_count, counts_what_echo_args_writes_before_its_line_feed) {
-  std::mt19937 random(20261208);
-  std::uniform_int_distribution<int> operands(0, 12);
-  std::uniform_int_distribution<int> length(-5, 24);
-  std::uniform_int_distribution<int> byte(1, 0xFF);
-  for (int list = 0; list < 300; ++list) {
-    std::vector<std::string> args(static_cast<std::size_t>(operands(random)));
-    for (auto& a : args) {
-      // A length below 1 leaves the operand empty: about one in five.
-      for (int n = length(random); n > 0; --n) {
-        a += static_cast<char>(byte(random));
-      }
+  std::vector<std::vector<std::string>> lists(1);  // the empty list
+  // Each list in turn is extended by each operand, so shorter lists come
+  // first.
+  for (std::size_t i = 0; lists.size() < 1 + 3 + 9 + 27; ++i) {
+    for (const char* operand : {"", " ", "a"}) {
+      std::vector<std::string> longer = lists[i];
+      longer.emplace_back(operand);
+      lists.push_back(std::move(longer));
     }
+  }
+  for (const auto& args : lists) {
     const result written = run(echo_args.path, args);
     ASSERT_EQ(written.code, 0);
     ASSERT_EQ(written.out.back(), '\n');
     EXPECT_EQ(run(echo_count.path, args).out, report(written.out.size() - 1))
-        << "list " << list;
+        << args.size() << " operands, which echo_args wrote as \""
+        << written.out.substr(0, written.out.size() - 1) << '"';
   }
 }
 
@@ -81,6 +84,9 @@ TEST(programs, report_a_failed_write) {
       {output::full_device, false, "No space left on device"},
       {output::broken_pipe, true, "Broken pipe"},
       {output::broken_pipe, false, nullptr},
+      // The C library flushes a terminal at each line feed, and a failure
+      // there leaves the write that caused it looking successful.
+      {output::hung_up_terminal, false, "Input/output error"},
   };
   const std::vector<std::string> texts[] = {{"a"}, {std::string(100000, 'x')}};
   for (const auto& p : {echo_args, echo_count}) {
@@ -120,17 +126,40 @@ TEST(programs, report_a_failed_close) {
   }
 }
 
+// The least limit in (low, high], to within step, for which runs(limit)
+// holds, given that it holds for high and for every limit above the least.
+template <typename F>
+static unsigned long long least(unsigned long long low, unsigned long long high,
+                                unsigned long long step, const F& runs) {
+  while (high - low > step) {
+    const unsigned long long mid = low + (high - low) / 2;
+    (runs(mid) ? high : low) = mid;
+  }
+  return high;
+}
+
 // The least address space, to 64 KiB, in which the program runs without
 // operands: what it needs before the joined text takes any room.
 static unsigned long long least_address_space(const char* path) {
-  unsigned long long low = 1ULL << 20;
-  unsigned long long high = 1ULL << 30;
-  while (high - low > (64ULL << 10)) {
-    const unsigned long long mid = low + (high - low) / 2;
-    const result r = run(path, {}, {output::captured, false, mid});
-    (r.code == 0 ? high : low) = mid;
+  return least(1ULL << 20, 1ULL << 30, 64ULL << 10, [&](auto limit) {
+    return run(path, {}, {output::captured, false, limit}).code == 0;
+  });
+}
+
+// A report must not need more than the work it reports on: with no more
+// stack, to the page, than the program needs to write to /dev/null, it
+// still reports that /dev/full is full.
+TEST(programs, report_a_failed_write_within_the_stack_of_a_run) {
+  for (const auto& p : {echo_args, echo_count}) {
+    const unsigned long long stack =
+        least(0, 8ULL << 20, 4096, [&](auto limit) {
+          return run(p.path, {"a"}, {output::null_device, false, 0, limit})
+                     .code == 0;
+        });
+    expect(run(p.path, {"a"}, {output::full_device, false, 0, stack}),
+           {"", p.name + ": write error: No space left on device\n", 1},
+           p.name + " with a stack of " + std::to_string(stack) + " bytes");
   }
-  return high;
 }
 
 TEST(programs, report_memory_exhaustion) {

@@ -1,6 +1,7 @@
 #include "run.h"
 
 #include <fcntl.h>
+#include <sys/personality.h>
 #include <sys/resource.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -9,6 +10,7 @@
 #include <csignal>
 #include <cstdio>
 #include <cstring>
+#include <limits>
 #include <memory>
 #include <stdexcept>
 #include <system_error>
@@ -48,6 +50,26 @@ static std::pair<file, file> channel() {
   }
   file reader = owned(ends[0], "r");
   return {std::move(reader), owned(ends[1], "w")};
+}
+
+// The slave side of a new pty whose master is closed on return: the
+// terminal of a session that has hung up, where every write fails.
+static file hung_up_terminal() {
+  const int fd = posix_openpt(O_RDWR | O_NOCTTY | O_CLOEXEC);
+  if (fd < 0) {
+    fail("posix_openpt");
+  }
+  const file master = owned(fd, "w");
+  if (grantpt(fd) != 0 || unlockpt(fd) != 0) {
+    fail("unlockpt");
+  }
+  const char* name = ptsname(fd);
+  const int slave =
+      name != nullptr ? open(name, O_RDWR | O_NOCTTY | O_CLOEXEC) : -1;
+  if (slave < 0) {
+    fail("opening the pty's slave");
+  }
+  return owned(slave, "w");
 }
 
 // Reads a descriptor to its end.
@@ -97,6 +119,7 @@ static std::string contents(FILE* f) {
   switch (how.out) {
     case output::captured:
     case output::broken_pipe:
+    case output::hung_up_terminal:
       if (dup2(out, 1) < 0) {
         refuse(report, "dup2 to standard output");
       }
@@ -120,9 +143,22 @@ static std::string contents(FILE* f) {
   }
   if (how.address_space != 0) {
     const rlimit stack{64UL << 20, 64UL << 20};
-    const rlimit as{how.address_space, how.address_space};
+    const auto bytes = static_cast<rlim_t>(how.address_space);
+    const rlimit as{bytes, bytes};
     if (setrlimit(RLIMIT_STACK, &stack) != 0 ||
         setrlimit(RLIMIT_AS, &as) != 0) {
+      refuse(report, "setrlimit");
+    }
+  }
+  if (how.stack != 0) {
+    // The kernel otherwise moves the stack's start by up to 8 KiB each run,
+    // and the same limit would pass one run and fail the next.
+    if (personality(ADDR_NO_RANDOMIZE) < 0) {
+      refuse(report, "personality");
+    }
+    const auto bytes = static_cast<rlim_t>(how.stack);
+    const rlimit stack{bytes, bytes};
+    if (setrlimit(RLIMIT_STACK, &stack) != 0) {
       refuse(report, "setrlimit");
     }
   }
@@ -146,17 +182,24 @@ result run(const char* program, const std::vector<std::string>& operands,
   std::vector<std::string> args{program};
   args.insert(args.end(), operands.begin(), operands.end());
   std::vector<char*> argv = argv_of(args);
+  // rlim_t is only 32 bits wide on some 32-bit systems.
+  for (const unsigned long long limit : {how.address_space, how.stack}) {
+    if (limit > std::numeric_limits<rlim_t>::max()) {
+      throw std::out_of_range("a limit too large for rlim_t");
+    }
+  }
 
   const file out = temporary();
   const file err = temporary();
   auto [report_reader, report_writer] = channel();
-  file pipe_writer(nullptr, &std::fclose);
+  file failing(nullptr, &std::fclose);
   if (how.out == output::broken_pipe) {
     // The reader is gone before the child starts, so its first write fails.
-    pipe_writer = channel().second;
+    failing = channel().second;
+  } else if (how.out == output::hung_up_terminal) {
+    failing = hung_up_terminal();
   }
-  const int child_out =
-      pipe_writer ? fileno(pipe_writer.get()) : fileno(out.get());
+  const int child_out = failing ? fileno(failing.get()) : fileno(out.get());
 
   const pid_t pid = fork();
   if (pid == 0) {
@@ -168,7 +211,7 @@ result run(const char* program, const std::vector<std::string>& operands,
   }
   // The child holds its own copies; the report pipe reaches its end once
   // the child has exec'd or exited.
-  pipe_writer.reset();
+  failing.reset();
   report_writer.reset();
   const std::string failure = setup_failure(report_reader.get());
 

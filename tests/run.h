@@ -3,8 +3,16 @@
 #include <string>
 #include <vector>
 
-// Where a child's standard output goes.
-enum class output { captured, closed, full_device, null_device, broken_pipe };
+// Where a child's standard output goes. A hung-up terminal is a pty whose
+// master side is closed before the child starts.
+enum class output {
+  captured,
+  closed,
+  full_device,
+  null_device,
+  broken_pipe,
+  hung_up_terminal
+};
 
 struct setup {
   output out = output::captured;
@@ -13,6 +21,9 @@ struct setup {
   // its stack limit raised to 64 MiB so that the largest argument list that
   // the kernel takes (6 MiB) fits.
   unsigned long long address_space = 0;
+  // When not 0, the child's stack is capped at this many bytes, and its start
+  // is not randomised, so that a limit gives the same result every run.
+  unsigned long long stack = 0;
 };
 
 struct result {
