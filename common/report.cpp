@@ -25,9 +25,9 @@ static int say(const char* name, const char* what, const char* reason) {
                         part(reasoned ? ": " : ""),
                         part(reasoned ? reason : ""),
                         part("\n")};
-  // Nobody is left to tell if standard error fails too.
-  static_cast<void>(
-      writev(STDERR_FILENO, line, static_cast<int>(std::size(line))));
+  const ssize_t written =
+      writev(STDERR_FILENO, line, static_cast<int>(std::size(line)));
+  static_cast<void>(written);  // nobody is left to tell if this fails too
   return 1;
 }
 
