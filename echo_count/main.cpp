@@ -19,7 +19,7 @@ int main(int argc, char** argv) {
     // The same digits as the stream's integer insertion writes in the
     // classic locale, which these programs never change, without the
     // locale's number formatting, which costs about 1,000 instructions.
-    char digits[std::numeric_limits<int>::digits10 + 2];
+    char digits[std::numeric_limits<int>::digits10 + 2] = {};
     const char* end =
         std::to_chars(std::begin(digits), std::end(digits), n).ptr;
     const std::string_view number(digits,
