@@ -38,14 +38,16 @@ if(ECHO_TOOLS_LINKED_STATICALLY)
   set(static_options -static "$<${release}:-Wl,--gc-sections>")
   # gcc -static starts a program with crtbeginT.o, which hands the whole
   # .eh_frame to the unwinder before main. Since GCC 13 the unwinder then
-  # sorts every frame of the static libraries at once, five times the work of
+  # walks every frame of the static libraries at once, five times the work of
   # the rest of the start-up, on every run. crtbegin.o, the start file of an
   # ordinary executable, differs only in leaving that out: with the frame
   # header that --eh-frame-hdr adds, the unwinder finds the frames itself if
   # an exception is ever thrown. -B puts crtbegin.o first on the compiler's
   # search path under the name that -static asks for (gcc and clang alike).
+  # The flags pick the file of the target at hand, as -m32 does.
+  separate_arguments(flags UNIX_COMMAND "${CMAKE_CXX_FLAGS}")
   execute_process(
-    COMMAND ${CMAKE_CXX_COMPILER} -print-file-name=crtbegin.o
+    COMMAND ${CMAKE_CXX_COMPILER} ${flags} -print-file-name=crtbegin.o
     OUTPUT_VARIABLE crtbegin OUTPUT_STRIP_TRAILING_WHITESPACE)
   if(IS_ABSOLUTE "${crtbegin}" AND EXISTS "${crtbegin}")
     set(start_files "${PROJECT_BINARY_DIR}/start-files")
@@ -117,6 +119,22 @@ else()
   if(missing)
     list(JOIN missing " " missing)
     set(why "not found: ${missing} (Debian/Ubuntu: apt-get install ${missing})")
+  else()
+    # valgrind must also run what this build links: one built with -m32, for
+    # one, needs valgrind's 32-bit tools.
+    set(probe "${PROJECT_BINARY_DIR}/CMakeFiles/valgrind-probe")
+    file(WRITE "${probe}.cpp" "int main() { return 0; }\n")
+    try_compile(linked "${probe}" SOURCES "${probe}.cpp"
+                LINK_OPTIONS ${static_options} COPY_FILE "${probe}.out")
+    if(linked)
+      execute_process(
+        COMMAND "${VALGRIND_PROGRAM}" --tool=none --log-file=/dev/null
+                "${probe}.out"
+        RESULT_VARIABLE failed OUTPUT_QUIET ERROR_QUIET)
+    endif()
+    if(NOT linked OR failed)
+      set(why "valgrind cannot run the programs of this build")
+    endif()
   endif()
 endif()
 
