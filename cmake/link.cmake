@@ -121,18 +121,28 @@ else()
     set(why "not found: ${missing} (Debian/Ubuntu: apt-get install ${missing})")
   else()
     # valgrind must also run what this build links: one built with -m32, for
-    # one, needs valgrind's 32-bit tools.
-    set(probe "${PROJECT_BINARY_DIR}/CMakeFiles/valgrind-probe")
-    file(WRITE "${probe}.cpp" "int main() { return 0; }\n")
-    try_compile(linked "${probe}" SOURCES "${probe}.cpp"
-                LINK_OPTIONS ${static_options} COPY_FILE "${probe}.out")
-    if(linked)
-      execute_process(
-        COMMAND "${VALGRIND_PROGRAM}" --tool=none --log-file=/dev/null
-                "${probe}.out"
-        RESULT_VARIABLE failed OUTPUT_QUIET ERROR_QUIET)
+    # one, needs valgrind's 32-bit tools. Kept in the cache, as the checks
+    # above keep theirs.
+    if(NOT DEFINED ECHO_TOOLS_VALGRIND_RUNS)
+      set(probe "${PROJECT_BINARY_DIR}/CMakeFiles/valgrind-probe")
+      file(WRITE "${probe}.cpp" "int main() { return 0; }\n")
+      try_compile(linked "${probe}" SOURCES "${probe}.cpp"
+                  LINK_OPTIONS ${static_options} COPY_FILE "${probe}.out")
+      set(runs OFF)
+      if(linked)
+        # The result is an exit status, or the reason valgrind did not start.
+        execute_process(
+          COMMAND "${VALGRIND_PROGRAM}" --tool=none --log-file=/dev/null
+                  "${probe}.out"
+          RESULT_VARIABLE result OUTPUT_QUIET ERROR_QUIET)
+        if(result STREQUAL "0")
+          set(runs ON)
+        endif()
+      endif()
+      set(ECHO_TOOLS_VALGRIND_RUNS ${runs} CACHE INTERNAL
+          "valgrind runs the programs of this build")
     endif()
-    if(NOT linked OR failed)
+    if(NOT ECHO_TOOLS_VALGRIND_RUNS)
       set(why "valgrind cannot run the programs of this build")
     endif()
   endif()
