@@ -151,9 +151,8 @@ TEST(programs, report_a_failed_close) {
   }
   for (const auto& p : {echo_args, echo_count}) {
     std::vector<std::string> args = fail_close;
-    for (const auto& word : command(p)) {
-      args.push_back(word);
-    }
+    const std::vector<std::string> words = command(p);
+    args.insert(args.end(), words.begin(), words.end());
     args.emplace_back("a");
     expect(run(STRACE_PATH, args, {output::null_device}),
            {"", p.name + ": write error: Input/output error\n", 1}, p.name);
