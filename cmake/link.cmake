@@ -1,11 +1,10 @@
-# How the two programs are linked.
-
-set(programs echo_args echo_count)
+# How the two programs, named in ${programs}, are linked.
 
 # Section garbage collection drops the unused parts of the static C and C++
 # libraries, which keeps the image, and so the pages touched at start, small.
 set(release "$<NOT:$<CONFIG:Debug>>")
-foreach(target IN ITEMS echo_common echo_args_main echo_count_main)
+list(TRANSFORM programs APPEND _main OUTPUT_VARIABLE mains)
+foreach(target IN ITEMS echo_common ${mains})
   target_compile_options(
     ${target} PRIVATE "$<${release}:-ffunction-sections;-fdata-sections>")
 endforeach()
