@@ -120,6 +120,7 @@ def stop(pid, expected):
     if not os.WIFSTOPPED(status) or status >> 8 != expected:
         sys.exit(f"{pid}: unexpected wait status {status:#x}")
 
+
 def seconds_by_hyperfine(cmd):
     with tempfile.NamedTemporaryFile("r", suffix=".json") as report:
         subprocess.run([HYPERFINE, "-N", "--warmup", "5",
