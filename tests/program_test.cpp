@@ -4,6 +4,7 @@
 #include <csignal>
 #include <stdexcept>
 #include <string_view>
+#include <system_error>
 #include <utility>
 
 #include "cases.h"
@@ -120,8 +121,12 @@ TEST(programs, report_a_failed_write) {
       {output::hung_up_terminal, false, "Input/output error"},
   };
   const std::vector<std::string> texts[] = {{"a"}, {std::string(100000, 'x')}};
+  const std::string no_tty = no_terminal();
   for (const auto& p : {echo_args, echo_count}) {
     for (const auto& f : failures) {
+      if (f.out == output::hung_up_terminal && !no_tty.empty()) {
+        continue;
+      }
       const result want =
           f.reason != nullptr
               ? result{"", p.name + ": write error: " + f.reason + "\n", 1}
@@ -132,6 +137,9 @@ TEST(programs, report_a_failed_write) {
                    std::to_string(operands[0].size()) + " bytes");
       }
     }
+  }
+  if (!no_tty.empty()) {
+    GTEST_SKIP() << "no terminal here, so its rows were skipped: " << no_tty;
   }
 }
 
@@ -199,8 +207,17 @@ TEST(programs, report_a_failed_write_within_the_stack_of_a_run) {
   for (const auto& p : {echo_args, echo_count}) {
     const unsigned long long stack =
         least(0, 8ULL << 20, 4096, [&](auto limit) {
-          return run(p, {"a"}, {output::null_device, false, 0, limit}).code ==
-                 0;
+          try {
+            return run(p, {"a"}, {output::null_device, false, 0, limit}).code ==
+                   0;
+          } catch (const std::system_error& e) {
+            // Below the room that the arguments and the caller's environment
+            // take, the program cannot even start.
+            if (e.code() != std::errc::argument_list_too_long) {
+              throw;
+            }
+            return false;
+          }
         });
     expect(run(p, {"a"}, {output::full_device, false, 0, stack}),
            {"", p.name + ": write error: No space left on device\n", 1},

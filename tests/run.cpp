@@ -72,6 +72,15 @@ static file hung_up_terminal() {
   return owned(slave, "w");
 }
 
+std::string no_terminal() {
+  try {
+    hung_up_terminal();
+  } catch (const std::system_error& e) {
+    return e.what();
+  }
+  return "";
+}
+
 // Reads a descriptor to its end.
 static std::string drain(int fd) {
   std::string text;
@@ -166,15 +175,21 @@ static std::string contents(FILE* f) {
   refuse(report, "execv");
 }
 
-// Empty when the child reached its program; otherwise the step that failed.
-static std::string setup_failure(FILE* report) {
-  std::string said = drain(fileno(report));
+// What the child told through the report pipe: nothing when it reached its
+// program; otherwise the errno and the name of the step that failed.
+struct refusal {
   int err = 0;
-  if (said.size() < sizeof err) {
-    return said;  // empty: the child reached its program
+  std::string step;
+};
+
+static refusal setup_failure(FILE* report) {
+  const std::string said = drain(fileno(report));
+  refusal r;
+  if (said.size() >= sizeof r.err) {
+    std::memcpy(&r.err, said.data(), sizeof r.err);
+    r.step = said.substr(sizeof r.err);
   }
-  std::memcpy(&err, said.data(), sizeof err);
-  return said.substr(sizeof err) + ": " + std::strerror(err);
+  return r;
 }
 
 result run(const char* program, const std::vector<std::string>& operands,
@@ -213,7 +228,7 @@ result run(const char* program, const std::vector<std::string>& operands,
   // the child has exec'd or exited.
   failing.reset();
   report_writer.reset();
-  const std::string failure = setup_failure(report_reader.get());
+  const refusal failure = setup_failure(report_reader.get());
 
   int status = 0;
   while (waitpid(pid, &status, 0) != pid) {
@@ -221,9 +236,10 @@ result run(const char* program, const std::vector<std::string>& operands,
       fail("waitpid");
     }
   }
-  if (!failure.empty()) {
-    throw std::runtime_error("starting " + std::string(program) + ": " +
-                             failure);
+  if (!failure.step.empty()) {
+    throw std::system_error(
+        failure.err, std::generic_category(),
+        "starting " + std::string(program) + ": " + failure.step);
   }
 
   result r;

@@ -34,6 +34,11 @@ struct result {
 };
 
 // Runs program with exactly these operands after argv[0] (no shell between),
-// waits for it and returns what it wrote and how it ended.
+// waits for it and returns what it wrote and how it ended. A step that fails
+// before the program starts throws std::system_error with that step's errno.
 result run(const char* program, const std::vector<std::string>& operands,
            const setup& how = {});
+
+// Why no terminal can be opened here (where /dev/pts is not mounted, as in a
+// minimal chroot), or nothing when one can.
+std::string no_terminal();
