@@ -35,6 +35,9 @@ TEST(echo, reads_only_the_first_argc_entries) {
 // Needs 2 GiB of memory, so it runs only on request:
 //   echo_tests --gtest_also_run_disabled_tests --gtest_filter='count.*'
 TEST(count, DISABLED_saturates_at_the_largest_int) {
+  if (std::string().max_size() < std::size_t{1} << 31) {
+    GTEST_SKIP() << "a string cannot hold 2^31 bytes here";
+  }
   std::string text(std::size_t{1} << 31, 'x');
   EXPECT_EQ(count(text), 2147483647);
   text.pop_back();
