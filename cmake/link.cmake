@@ -91,8 +91,10 @@ if(order STREQUAL "OFF")
 elseif(NOT ECHO_TOOLS_LINKED_STATICALLY)
   set(why "the programs are not linked statically")
 elseif(CMAKE_CROSSCOMPILING)
-  string(CONCAT why "a cross build, and valgrind cannot profile "
-         "${CMAKE_SYSTEM_PROCESSOR} programs here")
+  # Most targets run here only under qemu, where valgrind cannot profile
+  # them, and cmake/startup-order.py finds the string functions' variants in
+  # x86-64 code only.
+  set(why "a cross build")
 elseif(multi_config)
   set(why "a multi-configuration generator, which profiles no single build")
 elseif(CMAKE_BUILD_TYPE STREQUAL "Debug")

@@ -1,5 +1,5 @@
 # The release artefacts, all made by cpack --preset release (or
-# release-aarch64):
+# release-cross):
 # - echo-tools_VERSION_ARCH.deb, which lintian passes;
 # - echo-tools-VERSION-1.ARCH.rpm, which rpmlint passes with rpmlintrc;
 # - echo-tools-VERSION-linux-ARCH.tar.gz: bin/, the manual pages, LICENSE and
@@ -9,44 +9,28 @@
 # dist target (see the end of this file).
 
 # The packages are named after the machine the programs are built for, never
-# the one that builds them: CMAKE_SYSTEM_PROCESSOR is the target's, set by a
-# toolchain file when cross-compiling. Debian and RPM name some differently.
+# the one that builds them: CMAKE_SYSTEM_PROCESSOR is the target's, set by the
+# cross toolchain. Debian, RPM and the tarball name some architectures
+# differently; cmake/architectures.txt holds the names of each.
 string(TOLOWER "${CMAKE_SYSTEM_PROCESSOR}" processor)
-if(processor MATCHES "^(x86_64|amd64)$" AND CMAKE_SIZEOF_VOID_P EQUAL 4)
+if(processor STREQUAL "x86_64" AND CMAKE_SIZEOF_VOID_P EQUAL 4)
   set(processor i686) # -m32 on an x86-64 system
 endif()
-set(deb_arch "")
-set(rpm_arch "${processor}")
-if(processor MATCHES "^(x86_64|amd64)$")
-  set(deb_arch amd64)
-  set(rpm_arch x86_64)
-elseif(processor MATCHES "^i[3-6]86$")
-  set(deb_arch i386)
-elseif(processor MATCHES "^(aarch64|arm64)$")
-  set(deb_arch arm64)
-  set(rpm_arch aarch64)
-elseif(processor MATCHES "^(armv7.*|arm|armhf)$")
-  set(deb_arch armhf)
-  set(rpm_arch armv7hl)
-elseif(processor MATCHES "^(ppc64le|powerpc64le|ppc64el)$")
-  set(deb_arch ppc64el)
-  set(rpm_arch ppc64le)
-elseif(processor MATCHES "^(riscv64|s390x|mips64el)$")
-  set(deb_arch "${processor}")
-elseif(processor MATCHES "^(loongarch64|loong64)$")
-  set(deb_arch loong64)
-  set(rpm_arch loongarch64)
+include("${PROJECT_SOURCE_DIR}/cmake/architectures.cmake")
+architecture(processor "${processor}")
+if(NOT arch_rpm)
+  set(arch_rpm "${processor}")
 endif()
 # A value given on the command line wins.
-if(NOT DEFINED CPACK_DEBIAN_PACKAGE_ARCHITECTURE AND deb_arch)
-  set(CPACK_DEBIAN_PACKAGE_ARCHITECTURE "${deb_arch}")
+if(NOT DEFINED CPACK_DEBIAN_PACKAGE_ARCHITECTURE AND arch_debian)
+  set(CPACK_DEBIAN_PACKAGE_ARCHITECTURE "${arch_debian}")
 elseif(NOT DEFINED CPACK_DEBIAN_PACKAGE_ARCHITECTURE AND CMAKE_CROSSCOMPILING)
   # cpack would ask dpkg, which names the build machine: making the .deb
   # stops instead (cmake/cpack-per-generator.cmake).
   set(CPACK_ECHO_TOOLS_UNNAMED_TARGET "${processor}")
 endif()
 if(NOT DEFINED CPACK_RPM_PACKAGE_ARCHITECTURE)
-  set(CPACK_RPM_PACKAGE_ARCHITECTURE "${rpm_arch}")
+  set(CPACK_RPM_PACKAGE_ARCHITECTURE "${arch_rpm}")
 endif()
 
 set(CPACK_PACKAGE_NAME "echo-tools")
@@ -55,7 +39,7 @@ set(CPACK_PACKAGE_CONTACT "echo_tools developers <echo-tools@example.org>")
 set(CPACK_PACKAGE_DESCRIPTION_SUMMARY
     "write command-line operands, or their byte count, exactly as given")
 set(CPACK_PACKAGE_FILE_NAME
-    "echo-tools-${PROJECT_VERSION}-linux-${processor}")
+    "echo-tools-${PROJECT_VERSION}-linux-${arch_rpm}")
 set(CPACK_RESOURCE_FILE_LICENSE "${PROJECT_SOURCE_DIR}/LICENSE")
 set(CPACK_STRIP_FILES ON)
 # Directories, and the .deb's members, are otherwise made with the builder's

@@ -1,0 +1,30 @@
+# architecture(COLUMN VALUE): the row of cmake/architectures.txt whose
+# COLUMN is VALUE, as arch_debian, arch_gnu, arch_multiarch, arch_processor,
+# arch_rpm and arch_qemu; all empty where no row matches. arch_known lists
+# the Debian names of every row.
+function(architecture column value)
+  set(columns debian gnu multiarch processor rpm qemu)
+  file(STRINGS "${CMAKE_CURRENT_FUNCTION_LIST_DIR}/architectures.txt" rows
+       REGEX "^[^#]")
+  set(known "")
+  set(found "")
+  foreach(row IN LISTS rows)
+    string(REGEX REPLACE " +" ";" row "${row}")
+    list(GET row 0 debian)
+    list(APPEND known "${debian}")
+    list(FIND columns "${column}" at)
+    list(GET row ${at} cell)
+    if(cell STREQUAL value AND NOT found)
+      set(found "${row}")
+    endif()
+  endforeach()
+  foreach(name IN LISTS columns)
+    set(cell "")
+    if(found)
+      list(POP_FRONT found cell)
+    endif()
+    set(arch_${name} "${cell}" PARENT_SCOPE)
+  endforeach()
+  list(JOIN known " " known)
+  set(arch_known "${known}" PARENT_SCOPE)
+endfunction()
