@@ -1,5 +1,5 @@
-# Read by cpack once for each generator: the programs and manual pages go in
-# every package, the Debian files only in the .deb, the licence under
+# Read by cpack once for each generator: the programs and the compressed
+# manual pages go in every package, the Debian files only in the .deb, the licence under
 # share/licenses only in the .rpm, and LICENSE and README.md only in the
 # tarball, which unpacks into a folder of its own.
 if(CPACK_INSTALLED_DIRECTORIES)
@@ -16,7 +16,7 @@ if(CPACK_GENERATOR STREQUAL "DEB")
                         "${CPACK_ECHO_TOOLS_UNNAMED_TARGET}: configure with "
                         "-DCPACK_DEBIAN_PACKAGE_ARCHITECTURE=NAME")
   endif()
-  set(CPACK_COMPONENTS_ALL programs debian)
+  set(CPACK_COMPONENTS_ALL programs packaged_man debian)
   # Without dpkg-shlibdeps cpack would make a dynamically linked package that
   # depends on nothing, and call it a success.
   if(CPACK_DEBIAN_PACKAGE_SHLIBDEPS)
@@ -28,8 +28,8 @@ if(CPACK_GENERATOR STREQUAL "DEB")
     endif()
   endif()
 elseif(CPACK_GENERATOR STREQUAL "RPM")
-  set(CPACK_COMPONENTS_ALL programs rpm)
+  set(CPACK_COMPONENTS_ALL programs packaged_man rpm)
 else()
-  set(CPACK_COMPONENTS_ALL programs archive)
+  set(CPACK_COMPONENTS_ALL programs packaged_man archive)
   set(CPACK_COMPONENT_INCLUDE_TOPLEVEL_DIRECTORY ON)
 endif()

@@ -1,13 +1,8 @@
-# How the two programs, named in ${programs}, are linked.
-
-# Section garbage collection drops the unused parts of the static C and C++
-# libraries, which keeps the image, and so the pages touched at start, small.
-set(release "$<NOT:$<CONFIG:Debug>>")
-list(TRANSFORM programs APPEND _main OUTPUT_VARIABLE mains)
-foreach(target IN ITEMS echo_common ${mains})
-  target_compile_options(
-    ${target} PRIVATE "$<${release}:-ffunction-sections;-fdata-sections>")
-endforeach()
+# How the two programs, named in ${programs}, are linked. By default as a
+# distribution links them: dynamically, position-independent where that is
+# the toolchain's default, by the compiler's default linker, with the
+# packager's flags. The release preset asks for a static link and the
+# start-up layout below, which make them start faster.
 
 # Static linking is what lets these programs start faster than a dynamically
 # linked echo: no loader, no symbol lookups, and no relocations but the few
@@ -34,6 +29,15 @@ endif()
 
 set(static_options "")
 if(ECHO_TOOLS_LINKED_STATICALLY)
+  # Section garbage collection drops the unused parts of the static C and C++
+  # libraries, which keeps the image, and so the pages touched at start,
+  # small.
+  set(release "$<NOT:$<CONFIG:Debug>>")
+  list(TRANSFORM programs APPEND _main OUTPUT_VARIABLE mains)
+  foreach(target IN ITEMS echo_common ${mains})
+    target_compile_options(
+      ${target} PRIVATE "$<${release}:-ffunction-sections;-fdata-sections>")
+  endforeach()
   set(static_options -static "$<${release}:-Wl,--gc-sections>")
   # gcc -static starts a program with crtbeginT.o, which hands the whole
   # .eh_frame to the unwinder before main. Since GCC 13 the unwinder then
@@ -68,12 +72,13 @@ endforeach()
 # functions it enters, and links it again with lld, which takes that list as
 # the order of its sections.
 #
-# ECHO_TOOLS_ORDER_STARTUP: AUTO (the default) lays out a static release
-# build where lld and valgrind are found, ON insists on it, OFF links plainly
-# with the compiler's default linker.
-set(ECHO_TOOLS_ORDER_STARTUP AUTO CACHE STRING
-    "Lay out the start-up code of static release builds: AUTO, ON or OFF")
-set_property(CACHE ECHO_TOOLS_ORDER_STARTUP PROPERTY STRINGS AUTO ON OFF)
+# ECHO_TOOLS_ORDER_STARTUP: OFF (the default) links plainly with the
+# compiler's default linker; AUTO, the release preset's choice, lays out a
+# static release build where lld, valgrind and python3 are found; ON insists
+# on it.
+set(ECHO_TOOLS_ORDER_STARTUP OFF CACHE STRING
+    "Lay out the start-up code of static release builds: OFF, AUTO or ON")
+set_property(CACHE ECHO_TOOLS_ORDER_STARTUP PROPERTY STRINGS OFF AUTO ON)
 string(TOUPPER "${ECHO_TOOLS_ORDER_STARTUP}" order)
 if(order MATCHES "^(ON|YES|TRUE|Y|1)$")
   set(order ON)
@@ -81,7 +86,7 @@ elseif(order MATCHES "^(OFF|NO|FALSE|N|0)$")
   set(order OFF)
 elseif(NOT order STREQUAL "AUTO")
   message(FATAL_ERROR "ECHO_TOOLS_ORDER_STARTUP is "
-                      "'${ECHO_TOOLS_ORDER_STARTUP}': use AUTO, ON or OFF")
+                      "'${ECHO_TOOLS_ORDER_STARTUP}': use OFF, AUTO or ON")
 endif()
 
 get_property(multi_config GLOBAL PROPERTY GENERATOR_IS_MULTI_CONFIG)
@@ -100,8 +105,15 @@ elseif(multi_config)
 elseif(CMAKE_BUILD_TYPE STREQUAL "Debug")
   set(why "a Debug build")
 else()
+  # A check that failed is made again at the next configure, as
+  # find_program searches again, so that a tool installed since is found.
+  if(NOT ECHO_TOOLS_HAVE_LLD)
+    unset(ECHO_TOOLS_HAVE_LLD CACHE)
+  endif()
   include(CheckLinkerFlag)
+  set(CMAKE_REQUIRED_QUIET ON)
   check_linker_flag(CXX "-fuse-ld=lld" ECHO_TOOLS_HAVE_LLD)
+  unset(CMAKE_REQUIRED_QUIET)
   find_program(VALGRIND_PROGRAM valgrind)
   find_package(Python3 COMPONENTS Interpreter QUIET)
   set(missing "")
@@ -122,9 +134,8 @@ else()
     set(why "not found: ${missing} (Debian/Ubuntu: apt-get install ${missing})")
   else()
     # valgrind must also run what this build links: one built with -m32, for
-    # one, needs valgrind's 32-bit tools. Kept in the cache, as the checks
-    # above keep theirs.
-    if(NOT DEFINED ECHO_TOOLS_VALGRIND_RUNS)
+    # one, needs valgrind's 32-bit tools. Kept in the cache once it holds.
+    if(NOT ECHO_TOOLS_VALGRIND_RUNS)
       set(probe "${PROJECT_BINARY_DIR}/CMakeFiles/valgrind-probe")
       file(WRITE "${probe}.cpp" "int main() { return 0; }\n")
       try_compile(linked "${probe}" SOURCES "${probe}.cpp"
@@ -184,17 +195,5 @@ else()
     target_link_options(${program} PRIVATE -fuse-ld=lld
                         "-Wl,--symbol-ordering-file=${list}")
     set_property(TARGET ${program} APPEND PROPERTY LINK_DEPENDS "${list}")
-  endforeach()
-endif()
-
-# .comment holds only the versions of the compilers and linker that made the
-# libraries; nothing reads it at run time, so the programs go without it.
-if(CMAKE_OBJCOPY)
-  foreach(program IN LISTS programs)
-    add_custom_command(
-      TARGET ${program} POST_BUILD
-      COMMAND "${CMAKE_OBJCOPY}" --remove-section=.comment
-              "$<TARGET_FILE:${program}>"
-      VERBATIM)
   endforeach()
 endif()
