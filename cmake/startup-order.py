@@ -49,6 +49,8 @@ for line in symbols.splitlines():
         continue
     address, size, kind, name = int(fields[0], 16), int(fields[1], 16), \
         fields[2], fields[3]
+    if size == 0:  # a marker, such as lld's __preinit_array_end, not code
+        continue
     rank = (kind == "t", name)  # global names first, then by spelling
     if address not in names or rank < names[address][0]:
         names[address] = (rank, name)
