@@ -2,10 +2,10 @@
 # with this build, else Debian's sources (/usr/src/googletest, package
 # googletest) built along with the tests. The sources serve a target that has
 # no libgtest-dev and a build with another C++ library, such as libc++.
-# Sets googletest_found.
+# Sets googletest to the target the tests link, or to nothing.
 set(ECHO_TOOLS_GTEST_SOURCE /usr/src/googletest CACHE PATH
     "GoogleTest's sources, built where no installed GoogleTest links")
-set(googletest_found OFF)
+set(googletest "")
 find_package(GTest CONFIG QUIET)
 if(GTest_FOUND)
   include(CheckCXXSourceCompiles)
@@ -21,9 +21,11 @@ if(GTest_FOUND)
     ECHO_TOOLS_GTEST_LINKS)
   unset(CMAKE_REQUIRED_LIBRARIES)
   unset(CMAKE_REQUIRED_QUIET)
-  set(googletest_found ${ECHO_TOOLS_GTEST_LINKS})
+  if(ECHO_TOOLS_GTEST_LINKS)
+    set(googletest GTest::gtest_main)
+  endif()
 endif()
-if(NOT googletest_found
+if(NOT googletest
    AND EXISTS "${ECHO_TOOLS_GTEST_SOURCE}/googletest/CMakeLists.txt")
   message(STATUS "GoogleTest: built from ${ECHO_TOOLS_GTEST_SOURCE}")
   set(BUILD_GMOCK OFF)
@@ -36,5 +38,5 @@ if(NOT googletest_found
     set_target_properties(${target} PROPERTIES CXX_CLANG_TIDY ""
                                                CXX_CPPCHECK "")
   endforeach()
-  set(googletest_found ON)
+  set(googletest gtest_main)
 endif()
