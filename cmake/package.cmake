@@ -115,7 +115,8 @@ set(CPACK_RPM_SPEC_MORE_DEFINE
 set(debian "${PROJECT_BINARY_DIR}/debian")
 set(doc "${CMAKE_INSTALL_DATAROOTDIR}/doc/${CPACK_PACKAGE_NAME}")
 set_property(DIRECTORY APPEND PROPERTY CMAKE_CONFIGURE_DEPENDS
-  "${PROJECT_SOURCE_DIR}/LICENSE" "${PROJECT_SOURCE_DIR}/CHANGELOG.md")
+  "${PROJECT_SOURCE_DIR}/LICENSE" "${PROJECT_SOURCE_DIR}/CHANGELOG.md"
+  "${PROJECT_SOURCE_DIR}/rpmlintrc")
 
 # copyright, in Debian's machine-readable format, made from LICENSE: its
 # copyright line, then its permission text as the Expat licence.
@@ -163,17 +164,31 @@ install(FILES "${PROJECT_SOURCE_DIR}/LICENSE"
         DESTINATION "${licences}/${CPACK_PACKAGE_NAME}" COMPONENT rpm
         EXCLUDE_FROM_ALL)
 
+# The filters for rpmlint -r BUILD-DIR/rpmlintrc: those of rpmlintrc, which
+# hold for any build of the package, and for static programs the two below.
+file(READ "${PROJECT_SOURCE_DIR}/rpmlintrc" rpmlint_filters)
 if(ECHO_TOOLS_LINKED_STATICALLY)
-  # Statically linked programs need nothing from the system, not even libc.
-  # Debian asks such a package to name the sources of what it embeds: the C
-  # library, and GCC's C++ and support libraries.
+  # The checkers say that statically linked programs are wrong for a
+  # distribution; this package's are so by choice.
+  set(why "Static on purpose: with no loader work the programs start faster, "
+          "and their only input is the caller's own arguments.")
+  list(JOIN why "" why)
   file(WRITE "${debian}/echo-tools"
-       "# Static on purpose: with no loader work the programs start faster, "
-       "and their only input is the caller's own arguments.\n"
-       "echo-tools: statically-linked-binary\n")
+       "# ${why}\necho-tools: statically-linked-binary\n")
   install(FILES "${debian}/echo-tools"
           DESTINATION "${CMAKE_INSTALL_DATAROOTDIR}/lintian/overrides"
           COMPONENT debian EXCLUDE_FROM_ALL)
+  string(APPEND rpmlint_filters "
+# ${why}
+# Nor are they position-independent: a static PIE relocates itself at every
+# start.
+addFilter(r\"statically-linked-binary /usr/bin/[^/]+$\")
+addFilter(r\"position-independent-executable-suggested /usr/bin/[^/]+$\")
+")
+
+  # Statically linked programs need nothing from the system, not even libc.
+  # Debian asks such a package to name the sources of what it embeds: the C
+  # library, and GCC's C++ and support libraries.
 
   find_program(DPKG_QUERY dpkg-query)
   set(sources "")
@@ -211,6 +226,7 @@ else()
   # dpkg-shlibdeps works out the libraries the programs need.
   set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
 endif()
+file(WRITE "${PROJECT_BINARY_DIR}/rpmlintrc" "${rpmlint_filters}")
 
 include(CPack)
 
