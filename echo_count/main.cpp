@@ -1,10 +1,7 @@
-#include <cerrno>
 #include <charconv>
 #include <iostream>
 #include <iterator>
 #include <limits>
-#include <new>
-#include <stdexcept>
 #include <string>
 #include <string_view>
 
@@ -13,7 +10,7 @@
 #include "report.h"
 
 int main(int argc, char** argv) {
-  try {
+  return exit_status("echo_count", [&] {
     const std::string text = echo(argc, argv);
     const int n = count(text);
     // The same digits as the stream's integer insertion writes in the
@@ -24,13 +21,7 @@ int main(int argc, char** argv) {
         std::to_chars(std::begin(digits), std::end(digits), n).ptr;
     const std::string_view number(digits,
                                   static_cast<std::size_t>(end - digits));
-    errno = 0;
     // finish() flushes the line, so no std::endl here.
     std::cout << "Count of output: " << number << "\n";
-  } catch (const std::bad_alloc&) {
-    return memory_exhausted("echo_count");
-  } catch (const std::length_error&) {
-    return memory_exhausted("echo_count");
-  }
-  return finish("echo_count");
+  });
 }
