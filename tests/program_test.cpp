@@ -110,6 +110,9 @@ TEST(programs, report_a_failed_write) {
     output out;
     bool sigpipe_ignored;
     const char* reason;  // null: the process ends quietly by SIGPIPE
+    // When not 0, the file takes this many bytes: they get out, and the
+    // write of the rest fails.
+    unsigned long long file_size = 0;
   };
   const failure failures[] = {
       {output::closed, false, "Bad file descriptor"},
@@ -119,6 +122,9 @@ TEST(programs, report_a_failed_write) {
       // The C library flushes a terminal at each line feed, and a failure
       // there leaves the write that caused it looking successful.
       {output::hung_up_terminal, false, "Input/output error"},
+      // A write succeeds in part before the next one fails: what got out
+      // stays, and the reason is the failed write's.
+      {output::captured, false, "File too large", 1},
   };
   const std::vector<std::string> texts[] = {{"a"}, {std::string(100000, 'x')}};
   const std::string no_tty = no_terminal();
@@ -127,12 +133,17 @@ TEST(programs, report_a_failed_write) {
       if (f.out == output::hung_up_terminal && !no_tty.empty()) {
         continue;
       }
-      const result want =
+      result want =
           f.reason != nullptr
               ? result{"", p.name + ": write error: " + f.reason + "\n", 1}
               : result{"", "", -1, SIGPIPE};
       for (const auto& operands : texts) {
-        expect(run(p, operands, {f.out, f.sigpipe_ignored}), want,
+        const std::string whole = p.name == "echo_args"
+                                      ? operands[0] + "\n"
+                                      : report(operands[0].size());
+        want.out = whole.substr(0, f.file_size);
+        expect(run(p, operands, {f.out, f.sigpipe_ignored, 0, 0, f.file_size}),
+               want,
                p.name + " output " + std::to_string(int(f.out)) + ", " +
                    std::to_string(operands[0].size()) + " bytes");
       }

@@ -159,6 +159,14 @@ static std::string contents(FILE* f) {
       refuse(report, "setrlimit");
     }
   }
+  if (how.file_size != 0) {
+    const auto bytes = static_cast<rlim_t>(how.file_size);
+    const rlimit size{bytes, bytes};
+    if (signal(SIGXFSZ, SIG_IGN) == SIG_ERR ||
+        setrlimit(RLIMIT_FSIZE, &size) != 0) {
+      refuse(report, "setrlimit");
+    }
+  }
   if (how.stack != 0) {
     // The kernel otherwise moves the stack's start by up to 8 KiB each run,
     // and the same limit would pass one run and fail the next.
@@ -198,14 +206,16 @@ result run(const char* program, const std::vector<std::string>& operands,
   args.insert(args.end(), operands.begin(), operands.end());
   std::vector<char*> argv = argv_of(args);
   // rlim_t is only 32 bits wide on some 32-bit systems.
-  for (const unsigned long long limit : {how.address_space, how.stack}) {
+  for (const unsigned long long limit :
+       {how.address_space, how.stack, how.file_size}) {
     if (limit > std::numeric_limits<rlim_t>::max()) {
       throw std::out_of_range("a limit too large for rlim_t");
     }
   }
 
   const file out = temporary();
-  const file err = temporary();
+  // Standard error goes through a pipe, which no file size limit binds.
+  auto [err_reader, err_writer] = channel();
   auto [report_reader, report_writer] = channel();
   file failing(nullptr, &std::fclose);
   if (how.out == output::broken_pipe) {
@@ -219,7 +229,7 @@ result run(const char* program, const std::vector<std::string>& operands,
   const pid_t pid = fork();
   if (pid == 0) {
     start(fileno(report_writer.get()), program, argv.data(), how, child_out,
-          fileno(err.get()));
+          fileno(err_writer.get()));
   }
   if (pid < 0) {
     fail("fork");
@@ -227,8 +237,11 @@ result run(const char* program, const std::vector<std::string>& operands,
   // The child holds its own copies; the report pipe reaches its end once
   // the child has exec'd or exited.
   failing.reset();
+  err_writer.reset();
   report_writer.reset();
   const refusal failure = setup_failure(report_reader.get());
+  result r;
+  r.err = drain(fileno(err_reader.get()));  // to its end, when the child exits
 
   int status = 0;
   while (waitpid(pid, &status, 0) != pid) {
@@ -242,9 +255,7 @@ result run(const char* program, const std::vector<std::string>& operands,
         "starting " + std::string(program) + ": " + failure.step);
   }
 
-  result r;
   r.out = contents(out.get());
-  r.err = contents(err.get());
   if (WIFEXITED(status)) {
     r.code = WEXITSTATUS(status);
   } else if (WIFSIGNALED(status)) {

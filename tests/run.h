@@ -24,6 +24,10 @@ struct setup {
   // When not 0, the child's stack is capped at this many bytes, and its start
   // is not randomised, so that a limit gives the same result every run.
   unsigned long long stack = 0;
+  // When not 0, the child may write no file beyond this many bytes, and
+  // ignores SIGXFSZ: a write that reaches the limit writes what fits, and the
+  // next fails with EFBIG.
+  unsigned long long file_size = 0;
 };
 
 struct result {
