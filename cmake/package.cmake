@@ -1,5 +1,5 @@
 # The release artefacts, all made by cpack --preset release (or
-# release-cross):
+# release-cross), with SHA256SUMS beside them (cmake/checksums.cmake):
 # - echo-tools_VERSION_ARCH.deb, which lintian passes;
 # - echo-tools-VERSION-1.ARCH.rpm, which rpmlint passes with rpmlintrc;
 # - echo-tools-VERSION-linux-ARCH.tar.gz: bin/, the manual pages, LICENSE and
@@ -47,7 +47,8 @@ set(CPACK_STRIP_FILES ON)
 set(CPACK_INSTALL_DEFAULT_DIRECTORY_PERMISSIONS
     OWNER_READ OWNER_WRITE OWNER_EXECUTE GROUP_READ GROUP_EXECUTE WORLD_READ
     WORLD_EXECUTE)
-set(CPACK_POST_BUILD_SCRIPTS "${PROJECT_SOURCE_DIR}/cmake/deb-modes.cmake")
+set(CPACK_POST_BUILD_SCRIPTS "${PROJECT_SOURCE_DIR}/cmake/deb-modes.cmake"
+                              "${PROJECT_SOURCE_DIR}/cmake/checksums.cmake")
 # One package per generator, each made of the programs and that generator's
 # own extra files (see below and cmake/cpack-per-generator.cmake).
 set(CPACK_DEB_COMPONENT_INSTALL ON)
@@ -242,4 +243,8 @@ add_custom_target(
     "-DNAME=${CPACK_PACKAGE_NAME}-${PROJECT_VERSION}"
     "-DOUTPUT=${PROJECT_BINARY_DIR}/${CPACK_PACKAGE_NAME}-${PROJECT_VERSION}.tar.gz"
     -P "${PROJECT_SOURCE_DIR}/cmake/dist.cmake"
+  COMMAND
+    "${CMAKE_COMMAND}" "-DDIR=${PROJECT_BINARY_DIR}"
+    "-DNAME=${CPACK_PACKAGE_NAME}" "-DVERSION=${PROJECT_VERSION}"
+    -P "${PROJECT_SOURCE_DIR}/cmake/checksums.cmake"
   VERBATIM)
