@@ -138,8 +138,7 @@ License: Expat
 file(WRITE "${debian}/copyright" "${copyright}")
 
 # changelog.gz, in Debian's format, made from the CHANGELOG.md entry for this
-# version; dated by SOURCE_DATE_EPOCH where it is set, which string(TIMESTAMP)
-# honours.
+# version, and dated as the manual pages are (see CMakeLists.txt).
 file(READ "${PROJECT_SOURCE_DIR}/CHANGELOG.md" notes)
 string(REGEX MATCH "\n## ${PROJECT_VERSION}\n(.*)" entry "${notes}")
 if(entry STREQUAL "")
@@ -234,7 +233,6 @@ include(CPack)
 # The source tarball, echo-tools-VERSION.tar.gz: exactly the files of the
 # last commit, made with git archive (cmake/dist.cmake). CPack's own source
 # package is refused in cmake/cpack-per-generator.cmake.
-find_package(Git QUIET)
 add_custom_target(
   dist
   COMMAND
