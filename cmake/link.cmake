@@ -126,7 +126,7 @@ else()
   if(NOT Python3_Interpreter_FOUND)
     list(APPEND missing python3)
   endif()
-  if(NOT CMAKE_NM OR NOT CMAKE_OBJDUMP)
+  if(NOT CMAKE_NM OR NOT CMAKE_OBJDUMP OR NOT CMAKE_OBJCOPY)
     list(APPEND missing binutils)
   endif()
   if(missing)
@@ -185,7 +185,7 @@ else()
       OUTPUT "${list}"
       COMMAND "${Python3_EXECUTABLE}" "${PROJECT_SOURCE_DIR}/cmake/startup-order.py"
               "${VALGRIND_PROGRAM}" "${CMAKE_NM}" "${CMAKE_OBJDUMP}"
-              "$<TARGET_FILE:${program}_unordered>" "${list}"
+              "${CMAKE_OBJCOPY}" "$<TARGET_FILE:${program}_unordered>" "${list}"
       DEPENDS ${program}_unordered "${PROJECT_SOURCE_DIR}/cmake/startup-order.py"
       COMMENT "Profiling the start-up of ${program}"
       VERBATIM)
