@@ -4,8 +4,8 @@ Markdown table, every figure also as a ratio to /bin/echo in the same run.
 
 Usage: bench/compare.py [--check] [BUILD_DIR]   (default: build/release)
 
-With --check it measures only what repeats exactly, the instructions and the
-peak memory of both workloads, and fails unless each program stays within
+With --check it measures only what the machine's load leaves alone, the
+instructions and the peak memory of both workloads, and fails unless each program stays within
 LIMITS of /bin/echo's: CI's guard against a slower start or a costlier text.
 
 - instructions: valgrind's callgrind, which counts the same on a busy machine
@@ -217,9 +217,10 @@ def main():
             print(f"| {name} | {workload} | {ins:,} | {ins / base[0]:.2f} "
                   f"| {kib:,} | {kib / base[1]:.2f} "
                   f"| {us:,.0f} | {us / base[2]:.2f} |")
-    small_timer = "hyperfine" if HYPERFINE else "our own loop"
+    timers = "hyperfine (small) and our own loop (large)" if HYPERFINE \
+        else "our own loop"
     print(f"\nWall time: median of {ROUNDS * RUNS_PER_ROUND} runs each, "
-          f"timed by {small_timer} (small) and our own loop (large).")
+          f"timed by {timers}.")
 
 
 if __name__ == "__main__":
