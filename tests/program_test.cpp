@@ -112,7 +112,7 @@ TEST(programs, report_a_failed_write) {
     const char* reason;  // null: the process ends quietly by SIGPIPE
     // When not 0, the file takes this many bytes: they get out, and the
     // write of the rest fails.
-    unsigned long long file_size = 0;
+    std::size_t file_size = 0;
   };
   const failure failures[] = {
       {output::closed, false, "Bad file descriptor"},
