@@ -4,6 +4,7 @@
 # the Debian names of every row.
 function(architecture column value)
   set(columns debian gnu multiarch processor rpm qemu)
+  list(FIND columns "${column}" at)
   file(STRINGS "${CMAKE_CURRENT_FUNCTION_LIST_DIR}/architectures.txt" rows
        REGEX "^[^#]")
   set(known "")
@@ -12,7 +13,6 @@ function(architecture column value)
     string(REGEX REPLACE " +" ";" row "${row}")
     list(GET row 0 debian)
     list(APPEND known "${debian}")
-    list(FIND columns "${column}" at)
     list(GET row ${at} cell)
     if(cell STREQUAL value AND NOT found)
       set(found "${row}")

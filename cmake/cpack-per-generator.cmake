@@ -1,7 +1,7 @@
 # Read by cpack once for each generator: the programs and the compressed
-# manual pages go in every package, the Debian files only in the .deb, the licence under
-# share/licenses only in the .rpm, and LICENSE and README.md only in the
-# tarball, which unpacks into a folder of its own.
+# manual pages go in every package, the Debian files only in the .deb, the
+# licence under share/licenses only in the .rpm, and LICENSE and README.md
+# only in the tarball, which unpacks into a folder of its own.
 if(CPACK_INSTALLED_DIRECTORIES)
   # Only CPackSourceConfig.cmake (package_source) sets this. It would pack
   # the whole folder, an in-tree build and untracked files too, with modes

@@ -170,9 +170,8 @@ file(READ "${PROJECT_SOURCE_DIR}/rpmlintrc" rpmlint_filters)
 if(ECHO_TOOLS_LINKED_STATICALLY)
   # The checkers say that statically linked programs are wrong for a
   # distribution; this package's are so by choice.
-  set(why "Static on purpose: with no loader work the programs start faster, "
-          "and their only input is the caller's own arguments.")
-  list(JOIN why "" why)
+  string(CONCAT why "Static on purpose: with no loader work the programs "
+         "start faster, and their only input is the caller's own arguments.")
   file(WRITE "${debian}/echo-tools"
        "# ${why}\necho-tools: statically-linked-binary\n")
   install(FILES "${debian}/echo-tools"
