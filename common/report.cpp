@@ -8,6 +8,7 @@
 #include <cstring>
 #include <iostream>
 #include <iterator>
+#include <new>
 
 // A report may be due just as memory or stack has run out, so it needs
 // neither: stdio would format into a buffer of several KiB on the stack, but
@@ -55,4 +56,15 @@ int finish(const char* name) {
 
 int memory_exhausted(const char* name) {
   return say(name, "memory exhausted", nullptr);
+}
+
+// The name that the new-handler reports under; set once, by begin().
+static const char* running = "";
+
+[[noreturn]] static void out_of_memory() { _exit(memory_exhausted(running)); }
+
+void begin(const char* name) {
+  running = name;
+  std::set_new_handler(out_of_memory);
+  errno = 0;
 }

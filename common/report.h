@@ -1,6 +1,5 @@
 #pragma once
 
-#include <cerrno>
 #include <new>
 #include <stdexcept>
 
@@ -18,13 +17,22 @@ int finish(const char* name);
 // memory has just run out.
 int memory_exhausted(const char* name);
 
+// Readies a run of the program called name: a failed allocation then prints
+// "NAME: memory exhausted" and ends the process with status 1 at once, since
+// the C++ library may have no memory left to throw std::bad_alloc with (a
+// dynamically linked libstdc++ allocates that room at load, and under a
+// tight limit gets none). Nothing is written before the joining, so nothing
+// is lost. errno is cleared, so that the reason of a failed write is never
+// one left over from the program's start.
+void begin(const char* name);
+
 // Runs a program's work, which writes its output to std::cout, and returns
-// the exit status: finish()'s, or memory_exhausted()'s when the work runs out
-// of memory. errno is cleared first, so that the reason of a failed write is
-// never one left over from the program's start.
+// the exit status: finish()'s, or memory_exhausted()'s when the work fails
+// for want of room in a way that does not pass through operator new (a text
+// longer than a string can hold).
 template <typename Work>
 int exit_status(const char* name, const Work& work) {
-  errno = 0;
+  begin(name);
   try {
     work();
   } catch (const std::bad_alloc&) {

@@ -159,6 +159,13 @@ static std::string contents(FILE* f) {
       refuse(report, "setrlimit");
     }
   }
+  if (how.data != 0) {
+    const auto bytes = static_cast<rlim_t>(how.data);
+    const rlimit data{bytes, bytes};
+    if (setrlimit(RLIMIT_DATA, &data) != 0) {
+      refuse(report, "setrlimit");
+    }
+  }
   if (how.file_size != 0) {
     const auto bytes = static_cast<rlim_t>(how.file_size);
     const rlimit size{bytes, bytes};
@@ -207,7 +214,7 @@ result run(const char* program, const std::vector<std::string>& operands,
   std::vector<char*> argv = argv_of(args);
   // rlim_t is only 32 bits wide on some 32-bit systems.
   for (const unsigned long long limit :
-       {how.address_space, how.stack, how.file_size}) {
+       {how.address_space, how.data, how.stack, how.file_size}) {
     if (limit > std::numeric_limits<rlim_t>::max()) {
       throw std::out_of_range("a limit too large for rlim_t");
     }

@@ -28,6 +28,9 @@ struct setup {
   // ignores SIGXFSZ: a write that reaches the limit writes what fits, and the
   // next fails with EFBIG.
   unsigned long long file_size = 0;
+  // When not 0, the child's data segment and heap are capped at this many
+  // bytes (RLIMIT_DATA).
+  unsigned long long data = 0;
 };
 
 struct result {
