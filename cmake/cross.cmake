@@ -19,12 +19,9 @@ set(CMAKE_SYSTEM_NAME Linux)
 set(CMAKE_SYSTEM_PROCESSOR ${arch_processor})
 set(CMAKE_CXX_COMPILER ${arch_gnu}-g++)
 
-# Programs built for the target, the tests among them, run under qemu-user
-# (qemu-user-static); -L lets a dynamically linked one find the target's
-# loader and libraries.
-if(NOT arch_qemu STREQUAL "-")
-  set(CMAKE_CROSSCOMPILING_EMULATOR qemu-${arch_qemu}-static -L /usr/${arch_gnu})
-endif()
+# How the tests run the target's programs (natively, or under which
+# emulator) is found by tests/CMakeLists.txt, for this toolchain and for a
+# distribution's cross build alike.
 
 # Libraries, headers and packages come from the target's trees only, so that
 # no library of the build machine is linked in: the cross toolchain's, and
