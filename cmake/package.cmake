@@ -242,6 +242,6 @@ add_custom_target(
     -P "${PROJECT_SOURCE_DIR}/cmake/dist.cmake"
   COMMAND
     "${CMAKE_COMMAND}" "-DDIR=${PROJECT_BINARY_DIR}"
-    "-DNAME=${CPACK_PACKAGE_NAME}" "-DVERSION=${PROJECT_VERSION}"
+    "-DFILES=${PROJECT_BINARY_DIR}/${CPACK_PACKAGE_NAME}-${PROJECT_VERSION}.tar.gz"
     -P "${PROJECT_SOURCE_DIR}/cmake/checksums.cmake"
   VERBATIM)
