@@ -1,9 +1,9 @@
 # architecture(COLUMN VALUE): the row of cmake/architectures.txt whose
 # COLUMN is VALUE, as arch_debian, arch_gnu, arch_multiarch, arch_processor,
-# arch_rpm and arch_qemu; all empty where no row matches. arch_known lists
-# the Debian names of every row.
+# arch_rpm, arch_qemu and arch_releases; all empty where no row matches.
+# arch_known lists the Debian names of every row.
 function(architecture column value)
-  set(columns debian gnu multiarch processor rpm qemu)
+  set(columns debian gnu multiarch processor rpm qemu releases)
   list(FIND columns "${column}" at)
   file(STRINGS "${CMAKE_CURRENT_FUNCTION_LIST_DIR}/architectures.txt" rows
        REGEX "^[^#]")
