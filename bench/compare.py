@@ -70,8 +70,7 @@ def instructions(cmd):
 def evict(path):
     """Drops a program from the page cache. A file the linker has just
     written sits there in other pieces than one read back from disk, and a run
-    maps in more of it (here 692 against 628 KiB); evicted, every program is
-    read back alike."""
+    may map in more of it; evicted, every program is read back alike."""
     fd = os.open(path, os.O_RDONLY)
     try:
         os.fdatasync(fd)
@@ -82,10 +81,8 @@ def evict(path):
 
 def peak_kib(cmd):
     """The least of 5 runs of the program's own peak resident memory, read
-    from /proc as it exits, under ptrace. Resource usage as wait4 and
-    /usr/bin/time report it also counts the process that started the
-    program, until its exec: about 450 KiB on Debian 12 and 800 on Debian 13,
-    more than one of our small runs needs."""
+    from /proc as it exits, under ptrace: the program's own figure, where
+    the resource usage that wait4 and /usr/bin/time report is another."""
     evict(cmd[0])
     kib = []
     for _ in range(5):

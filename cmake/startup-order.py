@@ -14,8 +14,9 @@ variant only under valgrind, whose CPU has no AVX-512; every variant that the
 function's resolver can pick is listed after the other functions, so that
 every CPU finds its own in the same few pages.
 
-The output depends only on the program, so the same toolchain gives the same
-list, and so the same executable, every time.
+On one machine the same toolchain gives the same list, and so the same
+executable, every time; valgrind models the machine's CPU, so another machine
+may enter other branches of the C library's set-up and give another list.
 """
 
 import bisect
