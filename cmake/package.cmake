@@ -149,7 +149,7 @@ string(STRIP "${entry}" entry)
 string(REPLACE "`" "" entry "${entry}")
 string(REGEX REPLACE "(^|\n)- " "\\1  * " entry "${entry}")
 string(REGEX REPLACE "\n  ([^ *])" "\n    \\1" entry "${entry}")
-string(TIMESTAMP date "%a, %d %b %Y %H:%M:%S +0000" UTC)
+echo_tools_date(date "%a, %d %b %Y %H:%M:%S +0000")
 file(WRITE "${debian}/changelog"
      "${CPACK_PACKAGE_NAME} (${PROJECT_VERSION}) unstable; urgency=medium\n\n"
      "${entry}\n\n -- ${CPACK_PACKAGE_CONTACT}  ${date}\n")
