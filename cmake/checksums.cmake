@@ -6,7 +6,7 @@
 # but before it copies the package into the build folder: the package is
 # hashed where cpack made it, in CPACK_PACKAGE_FILES, and the lines of the
 # generators before it in the same cpack run are kept in a global property,
-# which lasts as long as that run. The dist target runs it with DIR and
+# which lasts as long as that run. cmake/dist.cmake includes it with DIR and
 # FILES, the source tarball.
 if(CPACK_PACKAGE_FILES)
   set(DIR "${CPACK_PACKAGE_DIRECTORY}")

@@ -1,7 +1,13 @@
 # Run by the dist target (cmake -P): packs the files of the last commit, and
-# nothing else, into OUTPUT, under one folder NAME/. Every entry carries the
-# commit's time, the modes are 0644 and 0755 whatever the checkout's umask,
-# and gzip records no name or time, so the bytes follow from the commit.
+# nothing else, into DIR/NAME.tar.gz, under one folder NAME/, and writes
+# DIR/SHA256SUMS for it. Every entry carries the commit's time, the modes are
+# 0644 and 0755 whatever the checkout's umask, and gzip records no name or
+# time, so the bytes follow from the commit.
+#
+# NAME is PACKAGE-VERSION for the commit tagged vVERSION, the release; for
+# any other commit it names that commit too, so that two different tarballs
+# never share a name: git describe's PACKAGE-VERSION-N-gCOMMIT after the
+# release's tag, else PACKAGE-VERSION+gCOMMIT.
 if(NOT EXISTS "${SOURCE}/.git")
   message(FATAL_ERROR "The source tarball is packed from a git checkout; "
                       "${SOURCE} is not one")
@@ -16,6 +22,19 @@ if(changes)
   message(NOTICE "Uncommitted changes are left out of the source tarball")
 endif()
 execute_process(
+  COMMAND "${GIT}" -C "${SOURCE}" describe --tags --match "v${VERSION}"
+  OUTPUT_VARIABLE described OUTPUT_STRIP_TRAILING_WHITESPACE ERROR_QUIET)
+execute_process(
+  COMMAND "${GIT}" -C "${SOURCE}" rev-parse --short HEAD
+  OUTPUT_VARIABLE commit OUTPUT_STRIP_TRAILING_WHITESPACE
+  COMMAND_ERROR_IS_FATAL ANY)
+if(described MATCHES "^v(.+)$")
+  set(NAME "${PACKAGE}-${CMAKE_MATCH_1}")
+else()
+  set(NAME "${PACKAGE}-${VERSION}+g${commit}")
+endif()
+set(OUTPUT "${DIR}/${NAME}.tar.gz")
+execute_process(
   COMMAND "${GIT}" -C "${SOURCE}" -c tar.umask=0022 archive --format=tar
           "--prefix=${NAME}/" HEAD
   COMMAND "${GZIP}" -9 -n
@@ -23,3 +42,5 @@ execute_process(
   COMMAND_ERROR_IS_FATAL ANY)
 file(RENAME "${OUTPUT}.part" "${OUTPUT}")
 message(STATUS "Source tarball: ${OUTPUT}")
+set(FILES "${OUTPUT}")
+include("${CMAKE_CURRENT_LIST_DIR}/checksums.cmake")

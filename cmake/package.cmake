@@ -229,19 +229,15 @@ file(WRITE "${PROJECT_BINARY_DIR}/rpmlintrc" "${rpmlint_filters}")
 
 include(CPack)
 
-# The source tarball, echo-tools-VERSION.tar.gz: exactly the files of the
-# last commit, made with git archive (cmake/dist.cmake). CPack's own source
-# package is refused in cmake/cpack-per-generator.cmake.
+# The source tarball, in the build folder: exactly the files of the last
+# commit, made with git archive and named for that commit (cmake/dist.cmake),
+# with a SHA256SUMS of its own. CPack's own source package is refused in
+# cmake/cpack-per-generator.cmake.
 add_custom_target(
   dist
   COMMAND
     "${CMAKE_COMMAND}" "-DGIT=${GIT_EXECUTABLE}" "-DGZIP=${GZIP_PROGRAM}"
-    "-DSOURCE=${PROJECT_SOURCE_DIR}"
-    "-DNAME=${CPACK_PACKAGE_NAME}-${PROJECT_VERSION}"
-    "-DOUTPUT=${PROJECT_BINARY_DIR}/${CPACK_PACKAGE_NAME}-${PROJECT_VERSION}.tar.gz"
+    "-DSOURCE=${PROJECT_SOURCE_DIR}" "-DPACKAGE=${CPACK_PACKAGE_NAME}"
+    "-DVERSION=${PROJECT_VERSION}" "-DDIR=${PROJECT_BINARY_DIR}"
     -P "${PROJECT_SOURCE_DIR}/cmake/dist.cmake"
-  COMMAND
-    "${CMAKE_COMMAND}" "-DDIR=${PROJECT_BINARY_DIR}"
-    "-DFILES=${PROJECT_BINARY_DIR}/${CPACK_PACKAGE_NAME}-${PROJECT_VERSION}.tar.gz"
-    -P "${PROJECT_SOURCE_DIR}/cmake/checksums.cmake"
   VERBATIM)
