@@ -1,5 +1,5 @@
 #!/usr/bin/env python3
-"""Measures echo_args, echo_count and /bin/echo side by side and prints a
+"""Measures the programs of a build and /bin/echo side by side and prints a
 Markdown table, every figure also as a ratio to /bin/echo in the same run.
 
 Usage: bench/compare.py [--check] [BUILD_DIR]   (default: build/release)
@@ -188,11 +188,16 @@ def main():
     parser.add_argument("build", nargs="?", default="build/release")
     args = parser.parse_args()
     build = args.build
-    paths = {
-        "/bin/echo": "/bin/echo",
-        "echo_args": os.path.abspath(os.path.join(build, "echo_args")),
-        "echo_count": os.path.abspath(os.path.join(build, "echo_count")),
-    }
+    # The build names its programs in programs.txt.
+    try:
+        with open(os.path.join(build, "programs.txt")) as names:
+            programs = names.read().split()
+    except OSError:
+        sys.exit(f"{build}/programs.txt: not found; build the release preset "
+                 "first")
+    paths = {"/bin/echo": "/bin/echo"}
+    paths.update({name: os.path.abspath(os.path.join(build, name))
+                  for name in programs})
     for path in paths.values():
         if not os.access(path, os.X_OK):
             sys.exit(f"{path}: not found; build the release preset first")

@@ -24,8 +24,9 @@ if(ECHO_TOOLS_STATIC)
   if(ECHO_TOOLS_STATIC_LINKS)
     set(ECHO_TOOLS_LINKED_STATICALLY ON)
   else()
+    list(JOIN programs ", " names)
     message(STATUS "-static does not link a C++ program here, "
-                   "so echo_args and echo_count are linked dynamically")
+                   "so ${names} are linked dynamically")
   endif()
 endif()
 

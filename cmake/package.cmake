@@ -60,13 +60,19 @@ set(CPACK_PROJECT_CONFIG_FILE
 set(CPACK_SOURCE_GENERATOR TGZ)
 
 # The summary above is the packages' one-line description; this is the long
-# one.
-set(description
-    "echo_args writes its operands joined by single spaces and a line feed;
-echo_count writes only the number of bytes in that joined text. Neither
-interprets anything: -n, -e, --help, backslashes and bytes above 0x7F are
-copied exactly as given, unlike the shell's echo, whose handling of these
-differs between shells and systems.")
+# one: a line for each program, taken from its manual page's NAME, then what
+# holds for all of them.
+set(description "")
+foreach(program IN LISTS programs)
+  file(STRINGS "${PROJECT_SOURCE_DIR}/man/${program}.1.in" whatis
+       REGEX "^${program} \\\\- ")
+  string(REGEX REPLACE "^${program} \\\\- " "" whatis "${whatis}")
+  string(APPEND description "${program}: ${whatis}.\n")
+endforeach()
+string(APPEND description
+       "None of them interprets its operands: -n, -e, --help, backslashes
+and bytes above 0x7F are copied exactly as given, unlike the shell's echo,
+whose handling of these differs between shells and systems.")
 
 set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
 set(CPACK_DEBIAN_PACKAGE_DESCRIPTION "${description}")
