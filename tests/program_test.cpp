@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <csignal>
 #include <cstdlib>
+#include <iterator>
 #include <stdexcept>
 #include <string_view>
 #include <system_error>
@@ -40,11 +41,27 @@ static program named(const std::string& name,
           name, writes};
 }
 
-static const program echo_args =
-    named("echo_args", [](const std::string& joined) { return joined + "\n"; });
-static const program echo_count =
+// Each program's own row. Every program that the build makes needs one
+// (programs.each_has_its_row).
+static const program programs[] = {
+    named("echo_args", [](const std::string& joined) { return joined + "\n"; }),
     named("echo_count",
-          [](const std::string& joined) { return report(joined.size()); });
+          [](const std::string& joined) { return report(joined.size()); }),
+};
+static const program& echo_args = programs[0];
+static const program& echo_count = programs[1];
+
+TEST(programs, each_has_its_row) {
+  // PROGRAMS: the names of the programs that the build makes, comma-separated.
+  for (std::string_view rest = PROGRAMS; !rest.empty();) {
+    const std::size_t end = std::min(rest.find(','), rest.size());
+    const std::string_view name = rest.substr(0, end);
+    EXPECT_TRUE(std::any_of(std::begin(programs), std::end(programs),
+                            [&](const program& p) { return p.name == name; }))
+        << name << " has no row in tests/program_test.cpp";
+    rest.remove_prefix(std::min(end + 1, rest.size()));
+  }
+}
 
 // A cross build's tests run under an emulator (qemu-user), and so must the
 // programs they start. EMULATOR holds its words, separated by spaces,
@@ -133,7 +150,7 @@ struct failure {
 
 static void expect_failures(const std::vector<failure>& failures) {
   const std::vector<std::string> texts[] = {{"a"}, {std::string(100000, 'x')}};
-  for (const auto& p : {echo_args, echo_count}) {
+  for (const auto& p : programs) {
     for (const auto& f : failures) {
       result want =
           f.reason != nullptr
@@ -202,7 +219,7 @@ TEST(programs, report_a_failed_close) {
       run(STRACE_PATH, {"-o", "/dev/null", "/bin/true"}).code != 0) {
     GTEST_SKIP() << "strace is not installed or cannot trace here";
   }
-  for (const auto& p : {echo_args, echo_count}) {
+  for (const auto& p : programs) {
     std::vector<std::string> args = fail_close;
     const std::vector<std::string> words = command(p);
     args.insert(args.end(), words.begin(), words.end());
@@ -254,7 +271,7 @@ TEST(programs, report_a_failed_write_within_the_stack_of_a_run) {
     }
     GTEST_SKIP() << e.what();
   }
-  for (const auto& p : {echo_args, echo_count}) {
+  for (const auto& p : programs) {
     const unsigned long long stack =
         least(0, 8ULL << 20, 4096, [&](auto limit) {
           try {
@@ -288,7 +305,7 @@ TEST(programs, report_memory_exhaustion) {
   // on the stack within the limit, but another 4 MiB for their joined text
   // will not.
   const std::vector<std::string> operands(32, std::string(131071, 'x'));
-  for (const auto& p : {echo_args, echo_count}) {
+  for (const auto& p : programs) {
     const unsigned long long limit =
         least_limit(p, &setup::address_space, 64ULL << 10) + (5ULL << 20);
     expect(run(p, operands, {output::captured, false, limit}),
@@ -309,7 +326,7 @@ TEST(programs, report_memory_exhaustion_near_the_least_limit) {
     GTEST_SKIP() << "the emulator does not apply the program's limits";
   }
   const std::string operand(1000, 'x');
-  for (const auto& p : {echo_args, echo_count}) {
+  for (const auto& p : programs) {
     for (const auto limit : {&setup::address_space, &setup::data}) {
       const unsigned long long least = least_limit(p, limit, 4096);
       for (unsigned long long bytes = least; bytes <= least + (160 << 10);
