@@ -120,6 +120,16 @@ static std::string contents(FILE* f) {
   _exit(127);
 }
 
+// Caps a resource of the calling process at bytes, or leaves it when bytes
+// is 0. Async-signal-safe. The C library may type resources as an enum of its
+// own.
+template <typename Resource>
+static bool limit(Resource resource, unsigned long long bytes) {
+  const auto cap = static_cast<rlim_t>(bytes);
+  const rlimit both{cap, cap};
+  return bytes == 0 || setrlimit(resource, &both) == 0;
+}
+
 [[noreturn]] static void start(int report, const char* program, char** argv,
                                const setup& how, int out, int err) {
   if (dup2(err, 2) < 0) {
@@ -150,41 +160,19 @@ static std::string contents(FILE* f) {
   if (signal(SIGPIPE, how.sigpipe_ignored ? SIG_IGN : SIG_DFL) == SIG_ERR) {
     refuse(report, "signal");
   }
-  if (how.address_space != 0) {
-    const rlimit stack{64UL << 20, 64UL << 20};
-    const auto bytes = static_cast<rlim_t>(how.address_space);
-    const rlimit as{bytes, bytes};
-    if (setrlimit(RLIMIT_STACK, &stack) != 0 ||
-        setrlimit(RLIMIT_AS, &as) != 0) {
-      refuse(report, "setrlimit");
-    }
+  // The kernel otherwise moves the stack's start by up to 8 KiB each run,
+  // and the same stack limit would pass one run and fail the next.
+  if (how.stack != 0 && personality(ADDR_NO_RANDOMIZE) < 0) {
+    refuse(report, "personality");
   }
-  if (how.data != 0) {
-    const auto bytes = static_cast<rlim_t>(how.data);
-    const rlimit data{bytes, bytes};
-    if (setrlimit(RLIMIT_DATA, &data) != 0) {
-      refuse(report, "setrlimit");
-    }
+  if (how.file_size != 0 && signal(SIGXFSZ, SIG_IGN) == SIG_ERR) {
+    refuse(report, "signal");
   }
-  if (how.file_size != 0) {
-    const auto bytes = static_cast<rlim_t>(how.file_size);
-    const rlimit size{bytes, bytes};
-    if (signal(SIGXFSZ, SIG_IGN) == SIG_ERR ||
-        setrlimit(RLIMIT_FSIZE, &size) != 0) {
-      refuse(report, "setrlimit");
-    }
-  }
-  if (how.stack != 0) {
-    // The kernel otherwise moves the stack's start by up to 8 KiB each run,
-    // and the same limit would pass one run and fail the next.
-    if (personality(ADDR_NO_RANDOMIZE) < 0) {
-      refuse(report, "personality");
-    }
-    const auto bytes = static_cast<rlim_t>(how.stack);
-    const rlimit stack{bytes, bytes};
-    if (setrlimit(RLIMIT_STACK, &stack) != 0) {
-      refuse(report, "setrlimit");
-    }
+  const unsigned long long stack =
+      how.stack != 0 ? how.stack : (how.address_space != 0 ? 64ULL << 20 : 0);
+  if (!limit(RLIMIT_STACK, stack) || !limit(RLIMIT_AS, how.address_space) ||
+      !limit(RLIMIT_DATA, how.data) || !limit(RLIMIT_FSIZE, how.file_size)) {
+    refuse(report, "setrlimit");
   }
   execv(program, argv);
   refuse(report, "execv");
