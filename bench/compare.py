@@ -216,18 +216,21 @@ def check(paths, distribution):
         print(f"{where}: {what}, above {limit}")
         within = False
 
+    def hold(where, values, base, limits, against):
+        for (what, limit), value, reference in zip(limits.items(), values,
+                                                   base):
+            if value / reference > limit:
+                over(where, f"{what} {value / reference:.2f} of {against}",
+                     limit)
+
     programs = [name for name in paths if name != "/bin/echo"]
     for workload, operands in WORKLOADS.items():
         figures = figures_of(paths, operands)
         base = figures["/bin/echo"]
         print_figures(workload, figures, base)
-        limits = LIMITS.get(workload, {})
         for name in programs:
-            ratios = [v / b for v, b in zip(figures[name], base)]
-            for (what, limit), ratio in zip(limits.items(), ratios):
-                if ratio > limit:
-                    over(f"{name}, {workload}", f"{what} {ratio:.2f} of "
-                         "/bin/echo's", limit)
+            hold(f"{name}, {workload}", figures[name], base,
+                 LIMITS.get(workload, {}), "/bin/echo's")
             if workload != "small":
                 floor = design_floor_kib(operands) + OVERHEAD_KIB
                 if figures[name][1] > floor:
@@ -238,11 +241,8 @@ def check(paths, distribution):
         base = figures["C++ floor"]
         print_figures("small, distribution build", figures, base)
         for name in distribution:
-            ratios = [v / b for v, b in zip(figures[name], base)]
-            for (what, limit), ratio in zip(FLOOR_LIMITS.items(), ratios):
-                if ratio > limit:
-                    over(f"{name}, distribution build", f"{what} {ratio:.2f} "
-                         "of the C++ floor's", limit)
+            hold(f"{name}, distribution build", figures[name], base,
+                 FLOOR_LIMITS, "the C++ floor's")
     return within
 
 
