@@ -241,16 +241,21 @@ static unsigned long long least(unsigned long long low, unsigned long long high,
   return high;
 }
 
-// The least limit, to step, of the kind that set puts in a setup, in which
-// the program runs without operands: what it needs before the joined text
-// takes any room.
-static unsigned long long least_limit(const program& p,
-                                      unsigned long long setup::*limit,
+// The memory limits that the tests set.
+enum class cap { address_space, data };
+
+static setup capped(cap which, unsigned long long bytes) {
+  setup how;
+  (which == cap::data ? how.data : how.address_space) = bytes;
+  return how;
+}
+
+// The least limit of that kind, to step, in which the program runs without
+// operands: what it needs before the joined text takes any room.
+static unsigned long long least_limit(const program& p, cap which,
                                       unsigned long long step) {
   return least(1ULL << 16, 1ULL << 30, step, [&](auto bytes) {
-    setup how{output::captured};
-    how.*limit = bytes;
-    return run(p, {}, how).code == 0;
+    return run(p, {}, capped(which, bytes)).code == 0;
   });
 }
 
@@ -307,7 +312,7 @@ TEST(programs, report_memory_exhaustion) {
   const std::vector<std::string> operands(32, std::string(131071, 'x'));
   for (const auto& p : programs) {
     const unsigned long long limit =
-        least_limit(p, &setup::address_space, 64ULL << 10) + (5ULL << 20);
+        least_limit(p, cap::address_space, 64ULL << 10) + (5ULL << 20);
     expect(run(p, operands, {output::captured, false, limit}),
            {"", p.name + ": memory exhausted\n", 1}, p.name);
   }
@@ -327,16 +332,14 @@ TEST(programs, report_memory_exhaustion_near_the_least_limit) {
   }
   const std::string operand(1000, 'x');
   for (const auto& p : programs) {
-    for (const auto limit : {&setup::address_space, &setup::data}) {
-      const unsigned long long least = least_limit(p, limit, 4096);
+    for (const cap which : {cap::address_space, cap::data}) {
+      const unsigned long long least = least_limit(p, which, 4096);
       for (unsigned long long bytes = least; bytes <= least + (160 << 10);
            bytes += 4096) {
-        setup how{output::captured};
-        how.*limit = bytes;
-        const result got = run(p, {operand}, how);
+        const result got = run(p, {operand}, capped(which, bytes));
         const std::string where =
             p.name + " within " + std::to_string(bytes) +
-            (limit == &setup::data ? " B of data" : " B of address space");
+            (which == cap::data ? " B of data" : " B of address space");
         if (got.code == 0) {
           expect(got, {p.writes(operand), "", 0}, where);
         } else {
