@@ -168,8 +168,13 @@ static bool limit(Resource resource, unsigned long long bytes) {
   if (how.file_size != 0 && signal(SIGXFSZ, SIG_IGN) == SIG_ERR) {
     refuse(report, "signal");
   }
-  const unsigned long long stack =
-      how.stack != 0 ? how.stack : (how.address_space != 0 ? 64ULL << 20 : 0);
+  // Under an address-space limit, a fixed stack limit keeps the layout the
+  // same whatever the caller's is: an unlimited one picks the kernel's legacy
+  // layout, and the least limit found would change with it.
+  unsigned long long stack = how.stack;
+  if (stack == 0 && how.address_space != 0) {
+    stack = 64ULL << 20;
+  }
   if (!limit(RLIMIT_STACK, stack) || !limit(RLIMIT_AS, how.address_space) ||
       !limit(RLIMIT_DATA, how.data) || !limit(RLIMIT_FSIZE, how.file_size)) {
     refuse(report, "setrlimit");
