@@ -104,11 +104,14 @@ set(CPACK_RPM_EXCLUDE_FROM_AUTO_FILELIST_ADDITION
 # package repeats and older rpm can read it.
 set(CPACK_RPM_COMPRESSION_TYPE xz)
 # - The packager is named, as rpmlint asks.
-# - The build time is SOURCE_DATE_EPOCH, no file is dated later, and the
-#   build host is not recorded, so that the package repeats.
-# - rpmbuild's own finishing steps are skipped: cpack has already stripped the
-#   programs with the target's strip (the build machine's cannot be relied on
-#   for another architecture), and the manual pages are already compressed.
+# - The build time is SOURCE_DATE_EPOCH, and the build host is not recorded,
+#   so that the package repeats.
+# - rpmbuild's own finishing steps are replaced by one that dates every file
+#   by the commit, as the .deb and the tarball do: clamping alone would keep
+#   the date of a source file older than that, which differs between
+#   checkouts. cpack has already stripped the programs with the target's
+#   strip (the build machine's cannot be relied on for another
+#   architecture), and the manual pages are already compressed.
 # - No links under /usr/lib/.build-id, which some builders' rpm would add:
 #   the package holds the same files wherever it is made.
 set(CPACK_RPM_SPEC_MORE_DEFINE
@@ -116,7 +119,7 @@ set(CPACK_RPM_SPEC_MORE_DEFINE
 %define use_source_date_epoch_as_buildtime 1
 %define clamp_mtime_to_source_date_epoch 1
 %define _buildhost reproducible
-%define __spec_install_post %{nil}
+%define __spec_install_post find %{buildroot} -exec touch -h -d @${echo_tools_epoch} {} +
 %define _build_id_links none")
 
 set(debian "${PROJECT_BINARY_DIR}/debian")
