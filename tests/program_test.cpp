@@ -321,7 +321,10 @@ TEST(programs, report_memory_exhaustion) {
 // Memory that runs out anywhere in a run, not only while joining: from the
 // least limit at which a program starts, up 160 KiB in steps of a page, with
 // an address-space limit and a data limit, each run writes its whole output
-// or reports the exhaustion, and never aborts.
+// or reports the exhaustion, and never aborts. The least limit moves a little
+// between runs, so at the bottom the C library may fail to start the program
+// at all (glibc's "cannot allocate TLS data structures", status 127): none of
+// the program's code has run then, and the run proves nothing either way.
 TEST(programs, report_memory_exhaustion_near_the_least_limit) {
 #ifdef UNDER_ASAN
   GTEST_SKIP() << "AddressSanitizer reserves more address space than a limit "
@@ -340,6 +343,10 @@ TEST(programs, report_memory_exhaustion_near_the_least_limit) {
         const std::string where =
             p.name + " within " + std::to_string(bytes) +
             (which == cap::data ? " B of data" : " B of address space");
+        if (got.code == 127 && got.out.empty() &&
+            got.err.rfind(p.name + ": ", 0) != 0) {
+          continue;
+        }
         if (got.code == 0) {
           expect(got, {p.writes(operand), "", 0}, where);
         } else {
