@@ -335,10 +335,11 @@ TEST(programs, report_memory_exhaustion) {
 // Memory that runs out anywhere in a run, not only while joining: from the
 // least limit at which a program starts, up 160 KiB in steps of a page, with
 // an address-space limit and a data limit, each run writes its whole output
-// or reports the exhaustion, and never aborts. The least limit moves a little
-// between runs, so at the bottom the C library may fail to start the program
-// at all (glibc's "cannot allocate TLS data structures", status 127): none of
-// the program's code has run then, and the run proves nothing either way.
+// or reports the exhaustion, and never aborts. What start-up needs moves with
+// the size of the environment and between runs, so near the bottom the C
+// library may fail to start the program at all ("cannot allocate TLS data
+// structures", status 127): none of its code has run, and the run proves
+// nothing either way.
 TEST(programs, report_memory_exhaustion_near_the_least_limit) {
   if (const std::string why = memory_limits_unsupported(); !why.empty()) {
     GTEST_SKIP() << why;
