@@ -10,6 +10,9 @@ if(CPACK_INSTALLED_DIRECTORIES)
                       "the dist target: cmake --workflow --preset dist, or "
                       "cmake --build BUILD-DIR --target dist")
 endif()
+if(NOT "$ENV{SOURCE_DATE_EPOCH}" MATCHES "^[0-9]+$")
+  set(ENV{SOURCE_DATE_EPOCH} "${CPACK_ECHO_TOOLS_EPOCH}")
+endif()
 if(CPACK_GENERATOR STREQUAL "DEB")
   if(CPACK_ECHO_TOOLS_UNNAMED_TARGET)
     message(FATAL_ERROR "No Debian architecture is known for "

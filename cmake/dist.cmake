@@ -4,10 +4,10 @@
 # 0644 and 0755 whatever the checkout's umask, and gzip records no name or
 # time, so the bytes follow from the commit.
 #
-# NAME is PACKAGE-VERSION for the commit tagged vVERSION, the release; for
-# any other commit it names that commit too, so that two different tarballs
-# never share a name: git describe's PACKAGE-VERSION-N-gCOMMIT after the
-# release's tag, else PACKAGE-VERSION+gCOMMIT.
+# NAME is PACKAGE-VERSION for a release, whose VERSION has no "~dev"
+# (CMakeLists.txt), in any clone, tagged or not; between releases it names
+# the commit too, PACKAGE-VERSION+gCOMMIT (echo-tools-1.4.0~dev+g8f88507),
+# so that two different tarballs never share a name.
 if(NOT EXISTS "${SOURCE}/.git")
   message(FATAL_ERROR "The source tarball is packed from a git checkout; "
                       "${SOURCE} is not one")
@@ -22,16 +22,13 @@ if(changes)
   message(NOTICE "Uncommitted changes are left out of the source tarball")
 endif()
 execute_process(
-  COMMAND "${GIT}" -C "${SOURCE}" describe --tags --match "v${VERSION}"
-  OUTPUT_VARIABLE described OUTPUT_STRIP_TRAILING_WHITESPACE ERROR_QUIET)
-execute_process(
   COMMAND "${GIT}" -C "${SOURCE}" rev-parse --short HEAD
   OUTPUT_VARIABLE commit OUTPUT_STRIP_TRAILING_WHITESPACE
   COMMAND_ERROR_IS_FATAL ANY)
-if(described MATCHES "^v(.+)$")
-  set(NAME "${PACKAGE}-${CMAKE_MATCH_1}")
-else()
+if(VERSION MATCHES "~dev$")
   set(NAME "${PACKAGE}-${VERSION}+g${commit}")
+else()
+  set(NAME "${PACKAGE}-${VERSION}")
 endif()
 set(OUTPUT "${DIR}/${NAME}.tar.gz")
 execute_process(

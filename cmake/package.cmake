@@ -34,12 +34,13 @@ if(NOT DEFINED CPACK_RPM_PACKAGE_ARCHITECTURE)
 endif()
 
 set(CPACK_PACKAGE_NAME "echo-tools")
+set(CPACK_PACKAGE_VERSION "${echo_tools_version}")
 set(CPACK_PACKAGE_VENDOR "The echo_tools authors")
 set(CPACK_PACKAGE_CONTACT "echo_tools developers <echo-tools@example.org>")
 set(CPACK_PACKAGE_DESCRIPTION_SUMMARY
     "write command-line operands, or their byte count, exactly as given")
 set(CPACK_PACKAGE_FILE_NAME
-    "echo-tools-${PROJECT_VERSION}-linux-${arch_rpm}")
+    "echo-tools-${echo_tools_version}-linux-${arch_rpm}")
 set(CPACK_RESOURCE_FILE_LICENSE "${PROJECT_SOURCE_DIR}/LICENSE")
 set(CPACK_STRIP_FILES ON)
 # Directories, and the .deb's members, are otherwise made with the builder's
@@ -54,6 +55,9 @@ set(CPACK_POST_BUILD_SCRIPTS "${PROJECT_SOURCE_DIR}/cmake/deb-modes.cmake"
 set(CPACK_DEB_COMPONENT_INSTALL ON)
 set(CPACK_ARCHIVE_COMPONENT_INSTALL ON)
 set(CPACK_COMPONENTS_GROUPING ALL_COMPONENTS_IN_ONE)
+# cpack dates what it packs by SOURCE_DATE_EPOCH, else by the time of
+# packing; that file sets it to the build's date where the caller has not.
+set(CPACK_ECHO_TOOLS_EPOCH "${echo_tools_epoch}")
 set(CPACK_PROJECT_CONFIG_FILE
     "${PROJECT_SOURCE_DIR}/cmake/cpack-per-generator.cmake")
 # One source format, which that file refuses (see the dist target below).
@@ -146,13 +150,11 @@ License: Expat
 ")
 file(WRITE "${debian}/copyright" "${copyright}")
 
-# changelog.gz, in Debian's format, made from the CHANGELOG.md entry for this
-# version, and dated as the manual pages are (see CMakeLists.txt).
+# changelog.gz, in Debian's format, made from the newest CHANGELOG.md entry,
+# dated as the manual pages are (cmake/date.cmake).
 file(READ "${PROJECT_SOURCE_DIR}/CHANGELOG.md" notes)
-string(REGEX MATCH "\n## ${PROJECT_VERSION}\n(.*)" entry "${notes}")
-if(entry STREQUAL "")
-  message(FATAL_ERROR "CHANGELOG.md has no entry '## ${PROJECT_VERSION}'")
-endif()
+# The newest entry, whose heading cmake/date.cmake has checked.
+string(REGEX MATCH "\n## [^\n]*\n(.*)" entry "${notes}")
 string(REGEX REPLACE "\n## .*" "" entry "${CMAKE_MATCH_1}")
 string(STRIP "${entry}" entry)
 string(REPLACE "`" "" entry "${entry}")
@@ -160,7 +162,7 @@ string(REGEX REPLACE "(^|\n)- " "\\1  * " entry "${entry}")
 string(REGEX REPLACE "\n  ([^ *])" "\n    \\1" entry "${entry}")
 echo_tools_date(date "%a, %d %b %Y %H:%M:%S +0000")
 file(WRITE "${debian}/changelog"
-     "${CPACK_PACKAGE_NAME} (${PROJECT_VERSION}) unstable; urgency=medium\n\n"
+     "${CPACK_PACKAGE_NAME} (${echo_tools_version}) unstable; urgency=medium\n\n"
      "${entry}\n\n -- ${CPACK_PACKAGE_CONTACT}  ${date}\n")
 execute_process(COMMAND "${GZIP_PROGRAM}" -9 -n -f "${debian}/changelog"
                 COMMAND_ERROR_IS_FATAL ANY)
@@ -247,6 +249,6 @@ add_custom_target(
   COMMAND
     "${CMAKE_COMMAND}" "-DGIT=${GIT_EXECUTABLE}" "-DGZIP=${GZIP_PROGRAM}"
     "-DSOURCE=${PROJECT_SOURCE_DIR}" "-DPACKAGE=${CPACK_PACKAGE_NAME}"
-    "-DVERSION=${PROJECT_VERSION}" "-DDIR=${PROJECT_BINARY_DIR}"
+    "-DVERSION=${echo_tools_version}" "-DDIR=${PROJECT_BINARY_DIR}"
     -P "${PROJECT_SOURCE_DIR}/cmake/dist.cmake"
   VERBATIM)
