@@ -1,0 +1,64 @@
+# What the parts of .ci/checks share; each part sources it first. A part
+# runs from the root of a fresh clone of its own, as root.
+set -euo pipefail
+# A failure inside $(...) fails the command that uses it, as anywhere else.
+shopt -s inherit_errexit
+
+# The linker's warnings (lld's of a start-up order that does not fit, for
+# one) fail the build: every preset takes LDFLAGS.
+export LDFLAGS=-Wl,--fatal-warnings
+
+step() { printf '\n=== %s\n' "$*"; }
+fail() { echo "FAILED: $*" >&2; exit 1; }
+# Ends the part as skipped; .ci/checks shows the last line in its table.
+skip() { echo "$*"; exit 77; }
+
+# Runs a command and fails if CMake or CPack printed a warning. They say so
+# only in their output, which is therefore read here; every cmake and cpack
+# call of the parts goes through this.
+warnless() {
+  local log status=0
+  log=$(mktemp)
+  "$@" 2>&1 | tee "$log" || status=$?
+  if grep -E '^(CMake|CPack)( Deprecation)? Warning' "$log"; then
+    rm -f "$log"
+    fail "$* printed a warning"
+  fi
+  rm -f "$log"
+  return $status
+}
+
+# tested REPORT [--may-skip TEST]... [--must-skip TEST]...: the JUnit report
+# of a ctest run: some test ran, none failed, only those named skipped.
+tested() { python3 .ci/junit.py "$@"; }
+
+# ctest_in DIR [ctest options...]: runs DIR's tests, with the JUnit report
+# written to DIR/junit.xml.
+ctest_in() {
+  local dir=$1
+  shift
+  ctest --test-dir "$dir" --no-tests=error --output-on-failure -j 2 \
+    --output-junit "$PWD/$dir/junit.xml" "$@"
+}
+
+# The version of this tree, as configure reads it.
+version=$(sed -n 's/^set(echo_tools_version \(.*\))$/\1/p' CMakeLists.txt)
+
+# arch_row DEBIAN: the row of cmake/architectures.txt for that Debian
+# architecture, as "gnu multiarch processor rpm qemu releases".
+arch_row() {
+  awk -v d="$1" '$1 == d { print $2, $3, $4, $5, $6, $7 }' cmake/architectures.txt
+}
+
+# arch_packages DEBIAN: what the part of that architecture needs from
+# Debian: its cross compiler, its C++ library from multiarch, and
+# GoogleTest built for it, each where this release's archive names it
+# (riscv64 on Debian 12 has no multiarch packages; its tests use the cross
+# toolchain's libraries and build GoogleTest from its sources).
+arch_packages() {
+  local gnu p
+  read -r gnu _ < <(arch_row "$1")
+  for p in "g++-$gnu" "libstdc++6:$1" "libgtest-dev:$1"; do
+    if apt-cache show "$p" >/dev/null 2>&1; then echo "$p"; fi
+  done
+}
