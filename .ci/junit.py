@@ -1,7 +1,8 @@
 #!/usr/bin/env python3
 """Reads the JUnit report of a ctest run (ctest --output-junit FILE) and
 fails unless some test ran, none failed, and every skipped test is one that
-the caller allows to skip:
+the caller allows to skip; a test disabled on purpose (DISABLED_ in
+GoogleTest: it runs only on request) is counted apart:
 
     junit.py REPORT.xml [--may-skip TEST]... [--must-skip TEST]...
 
@@ -21,10 +22,12 @@ parser.add_argument("--must-skip", action="append", default=[])
 args = parser.parse_args()
 
 cases = ET.parse(args.report).getroot().iter("testcase")
-ran, failed, skipped = [], [], {}
+ran, failed, skipped, disabled = [], [], {}, []
 for case in cases:
     name = case.get("name")
-    if case.find("skipped") is not None or case.get("status") in ("notrun", "disabled"):
+    if case.get("status") == "disabled":
+        disabled.append(name)
+    elif case.find("skipped") is not None or case.get("status") == "notrun":
         out = (case.findtext("system-out") or "").strip().splitlines()
         skipped[name] = out[-1] if out else "(no reason printed)"
     elif case.find("failure") is not None or case.get("status") == "fail":
@@ -33,7 +36,7 @@ for case in cases:
         ran.append(name)
 
 print(f"{len(ran) + len(failed)} ran, {len(ran)} passed, {len(failed)} failed, "
-      f"{len(skipped)} skipped")
+      f"{len(skipped)} skipped, {len(disabled)} disabled")
 for name, reason in skipped.items():
     print(f"  skipped {name}: {reason}")
 problems = [f"failed: {name}" for name in failed]
