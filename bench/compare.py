@@ -2,11 +2,20 @@
 """Measures the programs of a build and /bin/echo side by side and prints a
 Markdown table, every figure also as a ratio to /bin/echo in the same run.
 
-Usage: bench/compare.py [--check] [BUILD_DIR]   (default: build/release)
+Usage: bench/compare.py [--check] [--distribution DIR] [BUILD_DIR]
+       (BUILD_DIR defaults to build/release)
+
+The workloads are a small call and three large ones (0.6, 2.1 and 6.3 MB
+of operands). With --distribution DIR it also measures that plain,
+dynamically linked build on the small call, beside the floor of any dynamic
+C++ program, which it compiles itself.
 
 With --check it measures only what the machine's load leaves alone, the
-instructions and the peak memory of both workloads, and fails unless each program stays within
-LIMITS of /bin/echo's: CI's guard against a slower start or a costlier text.
+instructions and the peak memory of every workload, and fails unless each
+program stays within LIMITS of /bin/echo's, its peak memory on the large
+workloads within its arguments plus one copy of the text plus OVERHEAD_KIB,
+and the distribution's build within FLOOR_LIMITS of the floor's: CI's guard
+against a slower start or a costlier text.
 
 - instructions: valgrind's callgrind, which counts the same on a busy machine
   as on an idle one;
@@ -15,8 +24,8 @@ LIMITS of /bin/echo's: CI's guard against a slower start or a costlier text.
 - wall time: the median of many runs. The programs take turns, round by
   round and in a rotating order, so that the machine's drift falls on all
   alike. hyperfine times the small workload where it is installed; the large
-  one's single command line is too long for hyperfine, so a loop of our own
-  times it (and the small one where hyperfine is missing).
+  ones' command lines are too long for hyperfine, so a loop of our own times
+  them (and the small one where hyperfine is missing).
 
 Every program runs with an empty environment, so that all set up one locale;
 the tools that run them are found once, on the caller's PATH.
