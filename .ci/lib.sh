@@ -13,20 +13,7 @@ fail() { echo "FAILED: $*" >&2; exit 1; }
 # Ends the part as skipped; .ci/checks shows the last line in its table.
 skip() { echo "$*"; exit 77; }
 
-# Runs a command and fails if CMake or CPack printed a warning. They say so
-# only in their output, which is therefore read here; every cmake and cpack
-# call of the parts goes through this.
-warnless() {
-  local log status=0
-  log=$(mktemp)
-  "$@" 2>&1 | tee "$log" || status=$?
-  if grep -E '^(CMake|CPack)( Deprecation)? Warning' "$log"; then
-    rm -f "$log"
-    fail "$* printed a warning"
-  fi
-  rm -f "$log"
-  return $status
-}
+. .ci/warnless.sh
 
 # tested REPORT [--may-skip TEST]... [--must-skip TEST]...: the JUnit report
 # of a ctest run: some test ran, none failed, only those named skipped.
