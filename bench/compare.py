@@ -175,7 +175,7 @@ def median_wall_us(cmds, timer):
 # The most a release build's call may cost, as a share of /bin/echo's: the
 # small one's start-up, and the instructions for many short operands. For a
 # few long ones /bin/echo hands each operand to the kernel as it is, where
-# the programs copy every byte into the joined text, a cost of the design
+# the programs copy every byte into the joined text, a cost of holding it
 # that no ratio bounds.
 LIMITS = {"small": {"instructions": 0.55, "peak memory": 0.60},
           "large 0.6 MB": {"instructions": 0.90}}
@@ -194,7 +194,7 @@ FLOOR_LIMITS = {"instructions": 1.05, "peak memory": 1.10}
 FLOOR_SOURCE = "#include <iostream>\nint main() { std::cout << \"Hello, world\\n\"; }\n"
 
 
-def design_floor_kib(operands):
+def text_floor_kib(operands):
     """The arguments (their strings and the pointer array) and one copy of
     the joined text, in KiB."""
     pointer = ctypes.sizeof(ctypes.c_void_p)
@@ -242,7 +242,7 @@ def check(paths, distribution):
             hold(f"{name}, {workload}", figures[name], base,
                  LIMITS.get(workload, {}), "/bin/echo's")
             if workload != "small":
-                rest = figures[name][1] - design_floor_kib(operands)
+                rest = figures[name][1] - text_floor_kib(operands)
                 print(f"{name}, {workload}: {rest:,} KiB besides the "
                       f"arguments and the text")
                 if rest > OVERHEAD_KIB:
