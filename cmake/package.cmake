@@ -244,6 +244,7 @@ include(CPack)
 # commit, made with git archive and named for that commit (cmake/dist.cmake),
 # with a SHA256SUMS of its own. CPack's own source package is refused in
 # cmake/cpack-per-generator.cmake.
+find_package(Git QUIET)
 add_custom_target(
   dist
   COMMAND
