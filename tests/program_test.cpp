@@ -337,23 +337,25 @@ TEST(programs, report_memory_exhaustion) {
 }
 
 // Memory that runs out anywhere in a run, not only while joining: from the
-// least limit at which a program starts, up 160 KiB in steps of a page, with
+// least limit at which a program starts, up 320 KiB in steps of a page, with
 // an address-space limit and a data limit, each run writes its whole output
-// or reports the exhaustion, and never aborts.
+// or reports the exhaustion, and never aborts. The operand is larger than the
+// heap has left after start-up, so that the joining runs out near the bottom
+// in a static build too; a small one always fitted there.
 // Below that limit the C library cannot start the program, and none of our
 // code has run: it reports that it "cannot allocate TLS" (status 127), or, a
 // little higher, glibc 2.36 linked statically dies of SIGSEGV in its own
-// report that it "cannot create cache for search path" (its fatal_error reads
+// report that it "cannot create search path array" (its fatal_error reads
 // a null object name). The limit is therefore found with the sweep's start:
 // the operand's bytes go into the environment instead, so that the kernel
-// gives the stack the same size and the start-up the same room. Found without
-// them, it was a page short whenever the operand took the stack over a page
+// gives the stack the same size and the start-up the same room. Without them
+// the limit is a page short wherever the operand takes the stack over a page
 // boundary, which the size of the caller's environment decides.
 TEST(programs, report_memory_exhaustion_near_the_least_limit) {
   if (const std::string why = memory_limits_unsupported(); !why.empty()) {
     GTEST_SKIP() << why;
   }
-  const std::string operand(1000, 'x');
+  const std::string operand(100000, 'x');
   const std::string name = "ECHO_TOOLS_UNREAD=";
   const std::vector<std::string> in_its_place{
       name + std::string(operand.size() - name.size(), 'x')};
@@ -361,7 +363,7 @@ TEST(programs, report_memory_exhaustion_near_the_least_limit) {
     for (const cap which : {cap::address_space, cap::data}) {
       const unsigned long long least =
           least_limit(p, which, 4096, in_its_place);
-      for (unsigned long long bytes = least; bytes <= least + (160 << 10);
+      for (unsigned long long bytes = least; bytes <= least + (320 << 10);
            bytes += 4096) {
         const result got = run(p, {operand}, capped(which, bytes));
         const std::string where =
