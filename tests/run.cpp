@@ -131,7 +131,8 @@ static bool limit(Resource resource, unsigned long long bytes) {
 }
 
 [[noreturn]] static void start(int report, const char* program, char** argv,
-                               const setup& how, int out, int err) {
+                               char** envp, const setup& how, int out,
+                               int err) {
   if (dup2(err, 2) < 0) {
     refuse(report, "dup2 to standard error");
   }
@@ -179,8 +180,8 @@ static bool limit(Resource resource, unsigned long long bytes) {
       !limit(RLIMIT_DATA, how.data) || !limit(RLIMIT_FSIZE, how.file_size)) {
     refuse(report, "setrlimit");
   }
-  execv(program, argv);
-  refuse(report, "execv");
+  execve(program, argv, envp);
+  refuse(report, "execve");
 }
 
 // What the child told through the report pipe: nothing when it reached its
@@ -205,6 +206,15 @@ result run(const char* program, const std::vector<std::string>& operands,
   std::vector<std::string> args{program};
   args.insert(args.end(), operands.begin(), operands.end());
   std::vector<char*> argv = argv_of(args);
+  // The caller's environment, then the entries the setup adds; built before
+  // the fork, since the child may not allocate.
+  std::vector<std::string> added = how.environment;
+  std::vector<char*> envp = argv_of(added);
+  std::size_t inherited = 0;
+  while (environ[inherited] != nullptr) {
+    ++inherited;
+  }
+  envp.insert(envp.begin(), environ, environ + inherited);
   // rlim_t is only 32 bits wide on some 32-bit systems.
   for (const unsigned long long limit :
        {how.address_space, how.data, how.stack, how.file_size}) {
@@ -228,8 +238,8 @@ result run(const char* program, const std::vector<std::string>& operands,
 
   const pid_t pid = fork();
   if (pid == 0) {
-    start(fileno(report_writer.get()), program, argv.data(), how, child_out,
-          fileno(err_writer.get()));
+    start(fileno(report_writer.get()), program, argv.data(), envp.data(), how,
+          child_out, fileno(err_writer.get()));
   }
   if (pid < 0) {
     fail("fork");

@@ -31,6 +31,8 @@ struct setup {
   // When not 0, the child's data segment and heap are capped at this many
   // bytes (RLIMIT_DATA).
   unsigned long long data = 0;
+  // NAME=VALUE entries that the child gets besides the caller's environment.
+  std::vector<std::string> environment = {};
 };
 
 struct result {
