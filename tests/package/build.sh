@@ -1,0 +1,84 @@
+#!/bin/sh
+# The checks of what the build made, beside its packages.
+#
+#   build.sh stack-protector NM OBJECT...  each object calls the canary's check
+#   build.sh man VERSION PAGE...           groff finds nothing; .TH has VERSION
+#   build.sh start-files OBJDUMP PROBE PLAIN-PROBE PROGRAM... [-- EMULATOR...]
+#   build.sh table ARCHITECTURES BUILDING  BUILDING.md's table of them
+#
+# Exit 77 (skipped) with the reason as the last line where a tool is missing.
+set -eu
+kind=$1
+shift
+
+fail() { echo "$*" >&2; exit 1; }
+skip() { echo "$*"; exit 77; }
+
+tmp=$(mktemp -d)
+trap 'rm -rf "$tmp"' EXIT
+
+# Lines of objdump -d that call or take the address of __register_frame_info
+# from outside that function.
+registers() {
+  "$objdump" -d --no-show-raw-insn "$1" >"$tmp/code"
+  awk <"$tmp/code" '
+    /^[0-9a-f]+ <.*>:$/ { inside = ($2 == "<__register_frame_info>:") }
+    !inside && /<__register_frame_info(\+0x[0-9a-f]+)?>$/ { print }'
+}
+
+case $kind in
+  stack-protector)
+    nm=$1
+    shift
+    [ -n "$nm" ] || skip "not found: nm (binutils)"
+    for object; do
+      symbols=$("$nm" -u "$object")
+      case $symbols in
+        *__stack_chk_fail*) ;;
+        *) fail "$object: no stack protector" ;;
+      esac
+    done
+    ;;
+  man)
+    version=$1
+    shift
+    command -v groff >/dev/null || skip "not found: groff"
+    for page; do
+      warnings=$(groff -man -ww -z "$page" 2>&1)
+      [ -z "$warnings" ] || fail "$page: $warnings"
+      grep -q "^\.TH .*\"echo_tools $version\"" "$page" ||
+        fail "$page: .TH does not carry version $version"
+    done
+    ;;
+  start-files)
+    objdump=$1 probe=$2 plain=$3
+    shift 3
+    [ -n "$objdump" ] || skip "not found: objdump (binutils)"
+    programs=""
+    while [ $# -gt 0 ] && [ "$1" != -- ]; do
+      programs="$programs $1"
+      shift
+    done
+    [ $# -eq 0 ] || shift
+    # An exception is still caught with crtbegin.o in crtbeginT.o's place.
+    "$@" "$probe" || fail "$probe: the exception was not caught"
+    for program in "$probe" $programs; do
+      found=$(registers "$program")
+      [ -z "$found" ] || fail "$program registers its frames at start: $found"
+    done
+    # A plain -static link still registers them; where it no longer does,
+    # the swap in cmake/link.cmake can go.
+    [ -n "$(registers "$plain")" ] ||
+      fail "$plain: gcc -static no longer registers the frames at start"
+    ;;
+  table)
+    architectures=$1 building=$2
+    grep -v '^#' "$architectures" | awk '$1 != "amd64" {
+        r = $7; gsub(",", " and ", r)
+        printf "| %s | g++-%s | %s | %s |\n", $1, $2, $5, r }' >"$tmp/want"
+    sed -n '/^| ECHO_TOOLS_ARCH/,/^$/p' "$building" | sed '1,2d;/^$/d' >"$tmp/got"
+    diff "$tmp/want" "$tmp/got" ||
+      fail "$building: its table of architectures differs from $architectures"
+    ;;
+  *) fail "usage: $0 stack-protector|man|start-files|table ..." ;;
+esac
