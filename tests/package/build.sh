@@ -17,13 +17,14 @@ skip() { echo "$*"; exit 77; }
 tmp=$(mktemp -d)
 trap 'rm -rf "$tmp"' EXIT
 
-# Lines of objdump -d that call or take the address of __register_frame_info
-# from outside that function.
+# Lines of objdump -d that call __register_frame_info (or, as i386's
+# crtbeginT.o does, __register_frame_info_bases) from outside the unwinder's
+# own functions for it.
 registers() {
   "$objdump" -d --no-show-raw-insn "$1" >"$tmp/code"
   awk <"$tmp/code" '
-    /^[0-9a-f]+ <.*>:$/ { inside = ($2 == "<__register_frame_info>:") }
-    !inside && /<__register_frame_info(\+0x[0-9a-f]+)?>$/ { print }'
+    /^[0-9a-f]+ <.*>:$/ { inside = ($2 ~ /^<__(de)?register_frame/) }
+    !inside && /<__register_frame_info(_bases)?(\+0x[0-9a-f]+)?>$/ { print }'
 }
 
 case $kind in
