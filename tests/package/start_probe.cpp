@@ -8,7 +8,7 @@
   }
 }
 
-int main(int argc, char**) {
+int main(int argc, char** /*argv*/) {
   try {
     fail(argc);
   } catch (const std::runtime_error&) {
