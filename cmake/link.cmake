@@ -55,7 +55,7 @@ if(ECHO_TOOLS_LINKED_STATICALLY)
   # -static asks for (gcc and clang alike). The flags pick the file of the
   # target at hand, as -m32 does. The test build.start_files checks that an
   # exception is still caught, that nothing registers frames at start, and
-  # that a plain -static link still would.
+  # that the toolchain's crtbeginT.o still would.
   separate_arguments(flags UNIX_COMMAND "${CMAKE_CXX_FLAGS}")
   execute_process(
     COMMAND ${CMAKE_CXX_COMPILER} ${flags} -print-file-name=crtbegin.o

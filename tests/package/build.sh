@@ -54,7 +54,9 @@ case $kind in
   start-files)
     nm=$1 objdump=$2 crtbegint=$3 ours=$4 probe=$5
     shift 5
-    [ -n "$nm" ] && [ -n "$objdump" ] || skip "not found: nm, objdump (binutils)"
+    if [ -z "$nm" ] || [ -z "$objdump" ]; then
+      skip "not found: nm, objdump (binutils)"
+    fi
     programs=""
     while [ $# -gt 0 ] && [ "$1" != -- ]; do
       programs="$programs $1"
