@@ -2,8 +2,9 @@
 # The checks of the release packages that cpack made in the build folder.
 #
 #   packages.sh sums BUILD FILE...          SHA256SUMS names exactly FILEs
-#   packages.sh deb|rpm|tgz BUILD PACKAGE STRIP [EMULATOR...]
-#                                           contents, and programs as built
+#   packages.sh deb|rpm|tgz BUILD PACKAGE VERSION STRIP [EMULATOR...]
+#                                           version, contents, and programs
+#                                           as built
 #   packages.sh lintian|rpmlint BUILD PACKAGE
 #   packages.sh fields BUILD DEB SOURCE [BUILT-USING-EXPECTED]
 #   packages.sh modes BUILD DEB             ar headers, and deb-modes.txt
@@ -70,9 +71,11 @@ case $kind in
     (cd "$build" && sha256sum --quiet --strict -c SHA256SUMS)
     ;;
   deb)
-    package=$1 strip=$2
-    shift 2
+    package=$1 version=$2 strip=$3
+    shift 3
     need dpkg-deb
+    [ "$(dpkg-deb -f "$package" Version)" = "$version" ] ||
+      fail "$package: not version $version"
     dpkg-deb -x "$package" "$tmp/deb"
     for f in $(pages_of usr/share/man/man1) usr/share/doc/echo-tools/copyright \
       usr/share/doc/echo-tools/changelog.gz; do
@@ -81,9 +84,11 @@ case $kind in
     programs "$tmp/deb/usr/bin" "$strip" "$@"
     ;;
   rpm)
-    package=$1 strip=$2
-    shift 2
+    package=$1 version=$2 strip=$3
+    shift 3
     need rpm rpm2cpio cpio
+    [ "$(rpm -qp --qf '%{LICENSE} %{VERSION}' "$package")" = "MIT $version" ] ||
+      fail "$package: not MIT, version $version"
     # It owns the programs, their pages and its licence, and nothing of the
     # system's.
     { sed 's|^|/usr/bin/|' "$tmp/programs"
@@ -97,9 +102,13 @@ case $kind in
     programs "$tmp/rpm/usr/bin" "$strip" "$@"
     ;;
   tgz)
-    package=$1 strip=$2
-    shift 2
+    package=$1 version=$2 strip=$3
+    shift 3
     top=$(basename "$package" .tar.gz)
+    case $top in
+      *-"$version"-*) ;;
+      *) fail "$package: not version $version" ;;
+    esac
     mkdir "$tmp/tgz"
     tar -xzf "$package" -C "$tmp/tgz"
     [ "$(ls "$tmp/tgz")" = "$top" ] || fail "$package: not all in $top/"
