@@ -112,9 +112,13 @@ case $kind in
     mkdir "$tmp/tgz"
     tar -xzf "$package" -C "$tmp/tgz"
     [ "$(ls "$tmp/tgz")" = "$top" ] || fail "$package: not all in $top/"
-    for f in LICENSE README.md $(pages_of share/man/man1); do
-      [ -f "$tmp/tgz/$top/$f" ] || fail "$package: no $f"
-    done
+    # The programs, their pages, LICENSE and README.md, and nothing else.
+    { sed 's|^|bin/|' "$tmp/programs"
+      pages_of share/man/man1
+      printf '%s\n' LICENSE README.md
+    } | LC_ALL=C sort >"$tmp/want"
+    (cd "$tmp/tgz/$top" && find . -type f | sed 's|^\./||' | LC_ALL=C sort) |
+      cmp - "$tmp/want" || fail "$package: other files"
     programs "$tmp/tgz/$top/bin" "$strip" "$@"
     ;;
   lintian)
