@@ -57,7 +57,7 @@ programs() {
   done <"$tmp/programs"
 }
 
-# The files under usr/bin and usr/share/man of DIR (or bin, share/man).
+# The compressed manual page of each program, in DIR.
 pages_of() {
   sed "s|.*|$1/&.1.gz|" "$tmp/programs"
 }
