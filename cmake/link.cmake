@@ -42,15 +42,20 @@ if(ECHO_TOOLS_LINKED_STATICALLY)
       ${target} PRIVATE "$<${release}:-ffunction-sections;-fdata-sections>")
   endforeach()
   set(static_options -static "$<${release}:-Wl,--gc-sections>")
-  # gcc -static starts a program with crtbeginT.o, which hands the whole
-  # .eh_frame to the unwinder before main. Since GCC 13 the unwinder then
-  # walks every frame of the static libraries at once, five times the work of
-  # the rest of the start-up, on every run. crtbegin.o, the start file of an
-  # ordinary executable, differs only in leaving that out: with the frame
-  # header that --eh-frame-hdr adds, the unwinder finds the frames itself if
-  # an exception is ever thrown. -B puts crtbegin.o first on the compiler's
-  # search path under the name that -static asks for (gcc and clang alike).
-  # The flags pick the file of the target at hand, as -m32 does.
+  # gcc -static starts a program with crtbeginT.o and, unlike any other link,
+  # without --eh-frame-hdr (GCC's Linux link spec), so crtbeginT.o hands the
+  # whole .eh_frame to libgcc's unwinder before main (__register_frame_info).
+  # GCC 12 only notes it there; since GCC 13, whose unwinder keeps registered
+  # frames in a b-tree, registering sorts every frame of the static libraries
+  # at once, five times the work of the rest of the start-up, on every run.
+  # crtbegin.o, the start file of an ordinary executable, differs only in
+  # leaving that out: with the frame header that --eh-frame-hdr adds, the
+  # unwinder finds the frames itself if an exception is ever thrown. -B puts
+  # crtbegin.o first on the compiler's search path under the name that
+  # -static asks for (gcc and clang alike). The flags pick the file of the
+  # target at hand, as -m32 does. The test build.start_files checks that an
+  # exception is still caught, that nothing registers frames at start, and
+  # that the toolchain's crtbeginT.o still would.
   separate_arguments(flags UNIX_COMMAND "${CMAKE_CXX_FLAGS}")
   execute_process(
     COMMAND ${CMAKE_CXX_COMPILER} ${flags} -print-file-name=crtbegin.o

@@ -198,8 +198,11 @@ addFilter(r\"position-independent-executable-suggested /usr/bin/[^/]+$\")
 
   # Statically linked programs need nothing from the system, not even libc.
   # Debian asks such a package to name the sources of what it embeds: the C
-  # library, and GCC's C++ and support libraries.
-
+  # library, and GCC's C++ and support libraries. Each is the source of the
+  # package that owns the very file linked, asked by its name with the
+  # architecture (libc6-dev:amd64): by the bare name, dpkg-query answers for
+  # every architecture installed. A cross build's libraries belong to the
+  # cross toolchain's packages, of architecture all.
   find_program(DPKG_QUERY dpkg-query)
   set(sources "")
   if(DPKG_QUERY)
@@ -213,7 +216,10 @@ addFilter(r\"position-independent-executable-suggested /usr/bin/[^/]+$\")
       if(failed)
         continue()
       endif()
-      string(REGEX REPLACE ":.*" "" owner "${owner}")
+      # "libc6-dev:amd64: /usr/lib/x86_64-linux-gnu/libc.a"; the first owner
+      # where several share the file.
+      string(REGEX REPLACE ": /.*" "" owner "${owner}")
+      string(REGEX REPLACE ",.*" "" owner "${owner}")
       execute_process(
         COMMAND "${DPKG_QUERY}" -W "-f=\${source:Package} (= \${source:Version})"
                 "${owner}"
@@ -226,8 +232,10 @@ addFilter(r\"position-independent-executable-suggested /usr/bin/[^/]+$\")
     list(SORT sources)
   endif()
   if(sources)
-    # CPack has no Built-Using field, but writes Source verbatim, so the
-    # field follows it on the next line.
+    # CPack has no Built-Using field (CMake 3.25 on Debian 12, 3.31 on Debian
+    # 13), but writes Source verbatim, so the field follows it on the next
+    # line. The test package.deb_fields reads
+    # both fields back from the .deb.
     list(JOIN sources ", " built_using)
     set(CPACK_DEBIAN_PACKAGE_SOURCE
         "${CPACK_PACKAGE_NAME}\nBuilt-Using: ${built_using}")
