@@ -2,9 +2,9 @@
 # The checks of the release packages that cpack made in the build folder.
 #
 #   packages.sh sums BUILD FILE...          SHA256SUMS names exactly FILEs
-#   packages.sh deb|rpm|tgz BUILD PACKAGE VERSION STRIP [EMULATOR...]
-#                                           version, contents, and programs
-#                                           as built
+#   packages.sh deb|rpm|tgz BUILD PACKAGE VERSION ARCH STRIP [EMULATOR...]
+#                                           version, architecture, contents,
+#                                           and programs as built
 #   packages.sh lintian|rpmlint BUILD PACKAGE
 #   packages.sh fields BUILD DEB SOURCE [BUILT-USING-EXPECTED]
 #   packages.sh modes BUILD DEB             ar headers, and deb-modes.txt
@@ -71,11 +71,11 @@ case $kind in
     (cd "$build" && sha256sum --quiet --strict -c SHA256SUMS)
     ;;
   deb)
-    package=$1 version=$2 strip=$3
-    shift 3
+    package=$1 version=$2 arch=$3 strip=$4
+    shift 4
     need dpkg-deb
-    [ "$(dpkg-deb -f "$package" Version)" = "$version" ] ||
-      fail "$package: not version $version"
+    [ "$(dpkg-deb -f "$package" Version Architecture)" = "Version: $version
+Architecture: $arch" ] || fail "$package: not version $version for $arch"
     dpkg-deb -x "$package" "$tmp/deb"
     for f in $(pages_of usr/share/man/man1) usr/share/doc/echo-tools/copyright \
       usr/share/doc/echo-tools/changelog.gz; do
@@ -84,11 +84,11 @@ case $kind in
     programs "$tmp/deb/usr/bin" "$strip" "$@"
     ;;
   rpm)
-    package=$1 version=$2 strip=$3
-    shift 3
+    package=$1 version=$2 arch=$3 strip=$4
+    shift 4
     need rpm rpm2cpio cpio
-    [ "$(rpm -qp --qf '%{LICENSE} %{VERSION}' "$package")" = "MIT $version" ] ||
-      fail "$package: not MIT, version $version"
+    [ "$(rpm -qp --qf '%{LICENSE} %{VERSION} %{ARCH}' "$package")" = \
+      "MIT $version $arch" ] || fail "$package: not MIT, version $version, $arch"
     # It owns the programs, their pages and its licence, and nothing of the
     # system's.
     { sed 's|^|/usr/bin/|' "$tmp/programs"
@@ -102,13 +102,11 @@ case $kind in
     programs "$tmp/rpm/usr/bin" "$strip" "$@"
     ;;
   tgz)
-    package=$1 version=$2 strip=$3
-    shift 3
+    package=$1 version=$2 arch=$3 strip=$4
+    shift 4
     top=$(basename "$package" .tar.gz)
-    case $top in
-      *-"$version"-*) ;;
-      *) fail "$package: not version $version" ;;
-    esac
+    [ "$top" = "echo-tools-$version-linux-$arch" ] ||
+      fail "$package: not version $version for $arch"
     mkdir "$tmp/tgz"
     tar -xzf "$package" -C "$tmp/tgz"
     [ "$(ls "$tmp/tgz")" = "$top" ] || fail "$package: not all in $top/"
