@@ -245,6 +245,7 @@ else()
   set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
 endif()
 file(WRITE "${PROJECT_BINARY_DIR}/rpmlintrc" "${rpmlint_filters}")
+include("${PROJECT_SOURCE_DIR}/cmake/package-facts.cmake")
 
 include(CPack)
 
