@@ -31,7 +31,9 @@ if(CPACK_GENERATOR STREQUAL "DEB")
 elseif(CPACK_GENERATOR STREQUAL "RPM")
   set(CPACK_COMPONENTS_ALL programs packaged_man rpm)
 elseif(CPACK_GENERATOR STREQUAL "ZIP")
-  # Windows's: the manual pages as text.
+  # Windows's: the manual pages as text. A zip stores its entries' dates in
+  # local time, so the same date must be packed under the same zone.
+  set(ENV{TZ} UTC)
   set(CPACK_COMPONENTS_ALL programs text_man archive)
   set(CPACK_COMPONENT_INCLUDE_TOPLEVEL_DIRECTORY ON)
 else()

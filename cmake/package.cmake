@@ -7,7 +7,8 @@
 # A Windows build makes one package instead:
 # - echo-tools-VERSION-windows-x86_64.zip: bin\*.exe, each manual page as
 #   plain text in doc\, LICENSE and README.md, dated as the others; the zip
-#   stores local times, so the release-windows preset packs it under TZ=UTC.
+#   stores local times, so it is packed under TZ=UTC, whatever the builder's
+#   zone (cmake/cpack-per-generator.cmake).
 # With SOURCE_DATE_EPOCH set when configuring and packaging, each is the same
 # bytes in any folder and under any umask. The source tarball is made by the
 # dist target (see the end of this file).
