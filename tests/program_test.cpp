@@ -137,33 +137,18 @@ TEST(echo_count, writes_only_the_report_line) { expect_cases(echo_count); }
 // act on, each alone and all in one run: on Windows each goes through a
 // command line that the harness builds and the program's C runtime splits.
 TEST(echo_args, gets_each_operand_exactly_as_given) {
-  const std::vector<std::string> awkward = {"",
-                                            " ",
-                                            "a b",
-                                            "\t",
-                                            "\n",
-                                            "\"",
-                                            "\"\"",
-                                            "a\"b",
-                                            "\" \"",
-                                            "\\",
-                                            "a\\",
-                                            "a\\\\",
-                                            "\\\"",
-                                            "a\\\\\"b",
-                                            "\\\\\\\"",
-                                            "a b\\",
-                                            "a b\\\\",
-                                            "* ? % ^ & | < > ( ) !",
-                                            "*",
-                                            "?",
-                                            "%PATH%",
-                                            "/?",
-                                            "ON",
-                                            "off",
-                                            "caf\xc3\xa9",
-                                            "\xe6\x97\xa5\xe6\x9c\xac",
-                                            "\xf0\x9f\x98\x80"};
+  // A row for each kind: empty and blank; quotes; backslashes at the end and
+  // before a quote; what shells act on; what cmd's echo takes; not ASCII.
+  // clang-format off
+  const std::vector<std::string> awkward = {
+      "", " ", "a b", "\t", "\n",
+      "\"", "\"\"", "a\"b", "\" \"",
+      R"(\)", R"(a\)", R"(a\\)", R"(a b\)",
+      R"(\")", R"(a\\"b)", R"(\\\")",
+      "* ? % ^ & | < > ( ) !", "*", "?", "%PATH%",
+      "/?", "ON", "off",
+      "caf\xc3\xa9", "\xe6\x97\xa5\xe6\x9c\xac", "\xf0\x9f\x98\x80"};
+  // clang-format on
   std::string all;
   for (const auto& a : awkward) {
     expect(run(echo_args, {a}), {a + "\n", "", 0}, "[" + a + "]");
