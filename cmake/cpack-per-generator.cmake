@@ -1,7 +1,8 @@
 # Read by cpack once for each generator: the programs and the compressed
 # manual pages go in every package, the Debian files only in the .deb, the
 # licence under share/licenses only in the .rpm, and LICENSE and README.md
-# only in the tarball, which unpacks into a folder of its own.
+# only in the tarball and the zip, which unpack into a folder of their own;
+# the zip has the pages as text instead.
 if(CPACK_INSTALLED_DIRECTORIES)
   # Only CPackSourceConfig.cmake (package_source) sets this. It would pack
   # the whole folder, an in-tree build and untracked files too, with modes
@@ -32,6 +33,12 @@ if(CPACK_GENERATOR STREQUAL "DEB")
   endif()
 elseif(CPACK_GENERATOR STREQUAL "RPM")
   set(CPACK_COMPONENTS_ALL programs packaged_man rpm)
+elseif(CPACK_GENERATOR STREQUAL "ZIP")
+  # Windows's: the manual pages as text. A zip stores its entries' dates in
+  # local time, so the same date must be packed under the same zone.
+  set(ENV{TZ} UTC)
+  set(CPACK_COMPONENTS_ALL programs text_man archive)
+  set(CPACK_COMPONENT_INCLUDE_TOPLEVEL_DIRECTORY ON)
 else()
   set(CPACK_COMPONENTS_ALL programs packaged_man archive)
   set(CPACK_COMPONENT_INCLUDE_TOPLEVEL_DIRECTORY ON)

@@ -1,7 +1,7 @@
 # find_emulator(): how this build runs the target's programs. Sets
 # - emulator: the command and its options that go before a program, a list,
-#   empty where the programs run natively; CMAKE_CROSSCOMPILING_EMULATOR
-#   where one is found;
+#   empty where the programs run natively or where the tests run under the
+#   emulator too (Windows); CMAKE_CROSSCOMPILING_EMULATOR where one is found;
 # - emulator_how: "natively" or "under COMMAND", for a message;
 # - emulator_untested: why the tests cannot run here, or nothing;
 # - emulator_target: the target's Debian architecture, in a cross build.
@@ -19,7 +19,16 @@ function(find_emulator)
   set(untested "")
   set(arch_debian "")
   set(given "${CMAKE_CROSSCOMPILING_EMULATOR}")
-  if(CMAKE_CROSSCOMPILING)
+  if(CMAKE_CROSSCOMPILING AND WIN32)
+    # The tests themselves run under wine (cmake/mingw-w64.cmake sets it),
+    # and start the programs as Windows programs.
+    set(arch_debian "windows-${CMAKE_SYSTEM_PROCESSOR}")
+    if(given)
+      set(how "under ${given}")
+    else()
+      set(untested "no wine")
+    endif()
+  elseif(CMAKE_CROSSCOMPILING)
     include("${CMAKE_CURRENT_FUNCTION_LIST_DIR}/architectures.cmake")
     architecture(multiarch "${CMAKE_LIBRARY_ARCHITECTURE}")
     if(NOT arch_debian)

@@ -4,6 +4,11 @@
 # - echo-tools-VERSION-1.ARCH.rpm, which rpmlint passes with rpmlintrc;
 # - echo-tools-VERSION-linux-ARCH.tar.gz: bin/, the manual pages, LICENSE and
 #   README.md.
+# A Windows build makes one package instead:
+# - echo-tools-VERSION-windows-x86_64.zip: bin\*.exe, each manual page as
+#   plain text in doc\, LICENSE and README.md, dated as the others; the zip
+#   stores local times, so it is packed under TZ=UTC, whatever the builder's
+#   zone (cmake/cpack-per-generator.cmake).
 # With SOURCE_DATE_EPOCH set when configuring and packaging, each is the same
 # bytes in any folder and under any umask. The source tarball is made by the
 # dist target (see the end of this file).
@@ -39,8 +44,14 @@ set(CPACK_PACKAGE_VENDOR "The echo_tools authors")
 set(CPACK_PACKAGE_CONTACT "echo_tools developers <echo-tools@example.org>")
 set(CPACK_PACKAGE_DESCRIPTION_SUMMARY
     "write command-line operands, or their byte count, exactly as given")
+if(WIN32)
+  set(system windows)
+  set(CPACK_GENERATOR ZIP)
+else()
+  set(system linux)
+endif()
 set(CPACK_PACKAGE_FILE_NAME
-    "echo-tools-${echo_tools_version}-linux-${arch_rpm}")
+    "echo-tools-${echo_tools_version}-${system}-${arch_rpm}")
 set(CPACK_RESOURCE_FILE_LICENSE "${PROJECT_SOURCE_DIR}/LICENSE")
 set(CPACK_STRIP_FILES ON)
 # Directories, and the .deb's members, are otherwise made with the builder's
@@ -174,6 +185,26 @@ install(FILES "${PROJECT_SOURCE_DIR}/LICENSE" "${PROJECT_SOURCE_DIR}/README.md"
 install(FILES "${PROJECT_SOURCE_DIR}/LICENSE"
         DESTINATION "${licences}/${CPACK_PACKAGE_NAME}" COMPONENT rpm
         EXCLUDE_FROM_ALL)
+
+if(WIN32)
+  # Windows has no man: the zip carries each page rendered as plain text,
+  # ASCII without terminal codes or overstriking, for any text editor.
+  find_program(GROFF_PROGRAM groff REQUIRED)
+  set(texts "")
+  foreach(program IN LISTS programs)
+    set(text "${PROJECT_BINARY_DIR}/doc/${program}.txt")
+    add_custom_command(
+      OUTPUT "${text}"
+      COMMAND "${CMAKE_COMMAND}" -E make_directory "${PROJECT_BINARY_DIR}/doc"
+      COMMAND "${GROFF_PROGRAM}" -man -Tascii -P-cbou
+              "${PROJECT_BINARY_DIR}/man/${program}.1" > "${text}"
+      DEPENDS "${PROJECT_BINARY_DIR}/man/${program}.1"
+      COMMENT "Rendering the manual page of ${program} as text")
+    list(APPEND texts "${text}")
+  endforeach()
+  add_custom_target(echo_tools_text_man ALL DEPENDS ${texts})
+  install(FILES ${texts} DESTINATION doc COMPONENT text_man EXCLUDE_FROM_ALL)
+endif()
 
 # The filters for rpmlint -r BUILD-DIR/rpmlintrc: those of rpmlintrc, which
 # hold for any build of the package, and for static programs the two below.

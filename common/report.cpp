@@ -1,55 +1,40 @@
 #include "report.h"
 
-#include <sys/uio.h>
-#include <unistd.h>
-
-#include <cerrno>
 #include <cstdio>
-#include <cstring>
 #include <iostream>
 #include <iterator>
 #include <new>
 
+#include "report_system.h"
+
 // A report may be due just as memory or stack has run out, so it needs
-// neither: stdio would format into a buffer of several KiB on the stack, but
-// the parts of the line go to the kernel as they are, in one writev, so that
-// the line still arrives whole.
+// neither: its parts go to the system as they are, in one write.
 static int say(const char* name, const char* what, const char* reason) {
-  // writev only reads the parts, though iovec holds them as non-const.
-  const auto part = [](const char* text) {
-    return iovec{const_cast<char*>(text), std::strlen(text)};
-  };
   const bool reasoned = reason != nullptr;
-  const iovec line[] = {part(name),
-                        part(": "),
-                        part(what),
-                        part(reasoned ? ": " : ""),
-                        part(reasoned ? reason : ""),
-                        part("\n")};
-  const ssize_t written =
-      writev(STDERR_FILENO, line, static_cast<int>(std::size(line)));
-  static_cast<void>(written);  // nobody is left to tell if this fails too
+  const char* const line[] = {
+      name, ": ", what, reasoned ? ": " : "", reasoned ? reason : "", "\n"};
+  write_line(line, std::size(line));
   return 1;
 }
 
-static int write_error(const char* name, int err) {
-  return say(name, "write error", err != 0 ? std::strerror(err) : nullptr);
+static int write_error(const char* name) {
+  return say(name, "write error", failure_reason());
 }
 
 int finish(const char* name) {
-  // Once a write fails the stream skips every later operation, so errno
-  // still holds that write's reason here. On a terminal the C library
-  // flushes at each line feed, and when that flush fails the write that
-  // caused it still reports success: only the C stream's error flag
+  // Once a write fails the stream skips every later operation, so the
+  // system's error still holds that write's reason here. On a terminal the C
+  // library flushes at each line feed, and when that flush fails the write
+  // that caused it still reports success: only the C stream's error flag
   // remembers it.
   if (!std::cout.flush() || std::ferror(stdout) != 0) {
-    return write_error(name, errno);
+    return write_error(name);
   }
   // The library flushes std::cout once more after main returns; with nothing
   // left to write that flush no longer needs the descriptor. The stream
   // itself stays open for it, so only the descriptor is closed.
-  if (close(STDOUT_FILENO) != 0) {
-    return write_error(name, errno);
+  if (!close_output()) {
+    return write_error(name);
   }
   return 0;
 }
@@ -61,10 +46,11 @@ int memory_exhausted(const char* name) {
 // The name that the new-handler reports under; set once, by begin().
 static const char* running = "";
 
-[[noreturn]] static void out_of_memory() { _exit(memory_exhausted(running)); }
+[[noreturn]] static void out_of_memory() { quit(memory_exhausted(running)); }
 
 void begin(const char* name) {
   running = name;
+  ready_streams();
   std::set_new_handler(out_of_memory);
-  errno = 0;
+  clear_failure();
 }

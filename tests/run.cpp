@@ -72,6 +72,11 @@ static file hung_up_terminal() {
   return owned(slave, "w");
 }
 
+std::string unfit(const char* /*program*/,
+                  const std::vector<std::string>& /*operands*/) {
+  return {};
+}
+
 std::string no_terminal() {
   try {
     hung_up_terminal();

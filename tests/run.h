@@ -48,6 +48,11 @@ struct result {
 result run(const char* program, const std::vector<std::string>& operands,
            const setup& how = {});
 
+// Why these operands cannot be passed to program here, or nothing. A Windows
+// command line is UTF-16 text of at most 32,767 characters.
+std::string unfit(const char* program,
+                  const std::vector<std::string>& operands);
+
 // Why no terminal can be opened here (where /dev/pts is not mounted, as in a
 // minimal chroot), or nothing when one can.
 std::string no_terminal();

@@ -1,0 +1,91 @@
+#include <fcntl.h>
+#include <io.h>
+#include <windows.h>
+
+#include <cerrno>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+
+#include "report_system.h"
+
+#ifdef __MINGW32__
+// mingw-w64's start-up code can expand * and ? in the operands as file
+// names; the operands are text, given exactly. (MSVC's runtime expands
+// nothing unless linked with setargv.obj.)
+extern "C" {
+int _dowildcard = 0;
+}
+#endif
+
+void ready_streams() {
+  // In text mode the C runtime writes each LF as CRLF.
+  _setmode(_fileno(stdout), _O_BINARY);
+  _setmode(_fileno(stderr), _O_BINARY);
+}
+
+void write_line(const char* const* texts, std::size_t count) {
+  // Windows has no gathering write for a pipe or a console, so the parts
+  // are joined on the stack first; a report is one short line.
+  char line[256];
+  std::size_t size = 0;
+  for (std::size_t i = 0; i < count; ++i) {
+    for (const char* c = texts[i]; *c != '\0' && size < sizeof line; ++c) {
+      line[size++] = *c;
+    }
+  }
+  if (size > 0 && line[size - 1] != '\n') {
+    line[size - 1] = '\n';  // cut short, still one line
+  }
+  const int written = _write(2, line, static_cast<unsigned>(size));
+  static_cast<void>(written);  // nobody is left to tell if this fails too
+}
+
+const char* failure_reason() {
+  // The C runtime turns the system's error code into errno by a table that
+  // lacks some codes, and gives EINVAL for those: a pipe whose reader has
+  // gone is one. It keeps the system's code in _doserrno.
+  switch (_doserrno) {
+    case ERROR_BROKEN_PIPE:
+    case ERROR_NO_DATA:
+    case ERROR_PIPE_NOT_CONNECTED:
+      return "Broken pipe";
+    case ERROR_DISK_FULL:
+    case ERROR_HANDLE_DISK_FULL:
+      return "No space left on device";
+    case ERROR_INVALID_HANDLE:
+      return "Bad file descriptor";
+    default:
+      break;
+  }
+  // The C runtime's own texts differ from Linux's for some of these.
+  switch (errno) {
+    case 0:
+      return nullptr;
+    case EBADF:
+      return "Bad file descriptor";
+    case ENOSPC:
+      return "No space left on device";
+    case EPIPE:
+      return "Broken pipe";
+    case EIO:
+      return "Input/output error";
+    case EACCES:
+      return "Permission denied";
+    case ENOMEM:
+      return "Cannot allocate memory";
+    case EINVAL:
+      return "Invalid argument";
+    default:
+      return std::strerror(errno);
+  }
+}
+
+void clear_failure() {
+  errno = 0;
+  _doserrno = 0;
+}
+
+bool close_output() { return _close(1) == 0; }
+
+void quit(int status) { std::_Exit(status); }
