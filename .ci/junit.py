@@ -29,7 +29,11 @@ for case in cases:
         disabled.append(name)
     elif case.find("skipped") is not None or case.get("status") == "notrun":
         out = (case.findtext("system-out") or "").strip().splitlines()
-        skipped[name] = out[-1] if out else "(no reason printed)"
+        # GoogleTest prints its reason on the line after "FILE:LINE: Skipped";
+        # a script that exits 77 prints it last.
+        after = [out[i + 1] for i in range(len(out) - 1)
+                 if out[i].endswith(": Skipped")]
+        skipped[name] = (after or out[-1:] or ["(no reason printed)"])[0]
     elif case.find("failure") is not None or case.get("status") == "fail":
         failed.append(name)
     else:

@@ -274,9 +274,13 @@ TEST(programs, report_a_failed_close) {
 #ifdef _WIN32
   GTEST_SKIP() << "strace, which makes the close fail, is Linux's";
 #endif
-  if (*STRACE_PATH == '\0' ||
-      run(STRACE_PATH, {"-o", "/dev/null", "/bin/true"}).code != 0) {
-    GTEST_SKIP() << "strace is not installed or cannot trace here";
+  if (*STRACE_PATH == '\0') {
+    GTEST_SKIP() << "strace is not installed";
+  }
+  if (const result probe = run(STRACE_PATH, {"-o", "/dev/null", "/bin/true"});
+      probe.code != 0) {
+    GTEST_SKIP() << "strace cannot trace here (exit status " << probe.code
+                 << ", signal " << probe.signal << "): " << probe.err;
   }
   for (const auto& p : programs) {
     std::vector<std::string> args = fail_close;
