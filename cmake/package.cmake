@@ -265,8 +265,7 @@ addFilter(r\"position-independent-executable-suggested /usr/bin/[^/]+$\")
   if(sources)
     # CPack has no Built-Using field (CMake 3.25 on Debian 12, 3.31 on Debian
     # 13), but writes Source verbatim, so the field follows it on the next
-    # line. The test package.deb_fields reads
-    # both fields back from the .deb.
+    # line. The test package.deb_fields reads both fields back from the .deb.
     list(JOIN sources ", " built_using)
     set(CPACK_DEBIAN_PACKAGE_SOURCE
         "${CPACK_PACKAGE_NAME}\nBuilt-Using: ${built_using}")
