@@ -5,6 +5,7 @@
 #   build.sh man VERSION PAGE...           groff finds nothing; .TH has VERSION
 #   build.sh start-files NM OBJDUMP CRTBEGINT OURS PROBE PROGRAM... [-- EMULATOR...]
 #   build.sh table ARCHITECTURES BUILDING  BUILDING.md's table of them
+#   build.sh length LINES FILE             FILE has at most LINES lines
 #
 # Exit 77 (skipped) with the reason as the last line where a tool is missing.
 set -eu
@@ -91,5 +92,9 @@ case $kind in
     diff "$tmp/want" "$tmp/got" ||
       fail "$building: its table of architectures differs from $architectures"
     ;;
-  *) fail "usage: $0 stack-protector|man|start-files|table ..." ;;
+  length)
+    lines=$(wc -l <"$2")
+    [ "$lines" -le "$1" ] || fail "$2: $lines lines, more than $1"
+    ;;
+  *) fail "usage: $0 stack-protector|man|start-files|table|length ..." ;;
 esac
