@@ -21,7 +21,10 @@ parser.add_argument("--may-skip", action="append", default=[])
 parser.add_argument("--must-skip", action="append", default=[])
 args = parser.parse_args()
 
-cases = ET.parse(args.report).getroot().iter("testcase")
+try:
+    cases = ET.parse(args.report).getroot().iter("testcase")
+except FileNotFoundError:
+    sys.exit(f"no {args.report}: the tests did not run")
 ran, failed, skipped, disabled = [], [], {}, []
 for case in cases:
     name = case.get("name")
