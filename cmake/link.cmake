@@ -43,11 +43,12 @@ if(ECHO_TOOLS_LINKED_STATICALLY)
   endforeach()
   set(static_options -static "$<${release}:-Wl,--gc-sections>")
   # gcc -static starts a program with crtbeginT.o and, unlike any other link,
-  # without --eh-frame-hdr (GCC's Linux link spec), so crtbeginT.o hands the
-  # whole .eh_frame to libgcc's unwinder before main (__register_frame_info).
-  # GCC 12 only notes it there; since GCC 13, whose unwinder keeps registered
-  # frames in a b-tree, registering sorts every frame of the static libraries
-  # at once, five times the work of the rest of the start-up, on every run.
+  # without --eh-frame-hdr (the link command of GCC's Linux driver), so
+  # crtbeginT.o hands the whole .eh_frame to libgcc's unwinder before main
+  # (__register_frame_info). GCC 12's unwinder only notes the table then;
+  # since GCC 13, whose unwinder keeps registered frames in a b-tree,
+  # registering sorts every frame of the static libraries at once, five
+  # times the work of the rest of the start-up, on every run.
   # crtbegin.o, the start file of an ordinary executable, differs only in
   # leaving that out: with the frame header that --eh-frame-hdr adds, the
   # unwinder finds the frames itself if an exception is ever thrown. -B puts
