@@ -1,3 +1,4 @@
+# shellcheck shell=bash
 # Sourced by .ci/run and .ci/lib.sh: the rows of cmake/architectures.txt,
 # and what each architecture needs from Debian.
 

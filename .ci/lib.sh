@@ -1,11 +1,11 @@
+# shellcheck shell=bash
 # What the parts of .ci/checks share; each part sources it first. A part
 # runs from the root of a fresh clone of its own, as root.
 set -euo pipefail
 # A failure inside $(...) fails the command that uses it, as anywhere else.
 shopt -s inherit_errexit
 
-# The linker's warnings (lld's of a start-up order that does not fit, for
-# one) fail the build: every preset takes LDFLAGS.
+# The linker's warnings fail the build: every preset takes LDFLAGS.
 export LDFLAGS=-Wl,--fatal-warnings
 
 step() { printf '\n=== %s\n' "$*"; }
@@ -28,7 +28,9 @@ ctest_in() {
     --output-junit "$PWD/$dir/junit.xml" "$@"
 }
 
-# The version of this tree, as configure reads it.
+# The version of this tree, as configure reads it: the parts that source
+# this file read it, which shellcheck does not see here.
+# shellcheck disable=SC2034
 version=$(sed -n 's/^set(echo_tools_version \(.*\))$/\1/p' CMakeLists.txt)
 
 . .ci/architectures.sh

@@ -1,3 +1,4 @@
+# shellcheck shell=bash
 # Sourced by .ci/run and .ci/lib.sh.
 
 # Runs a command and fails if CMake or CPack printed a warning. They say so

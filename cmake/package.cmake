@@ -44,11 +44,21 @@ set(CPACK_PACKAGE_VENDOR "The echo_tools authors")
 set(CPACK_PACKAGE_CONTACT "echo_tools developers <echo-tools@example.org>")
 set(CPACK_PACKAGE_DESCRIPTION_SUMMARY
     "write command-line operands, or their byte count, exactly as given")
+# What cpack makes, with or without a preset; without a list of its own it
+# would make STGZ, TGZ and TZ. The RPM generator needs rpmbuild, so without
+# it the .rpm is left out, and its checks say so.
+find_program(RPMBUILD_PROGRAM rpmbuild)
 if(WIN32)
   set(system windows)
   set(CPACK_GENERATOR ZIP)
+elseif(RPMBUILD_PROGRAM)
+  set(system linux)
+  set(CPACK_GENERATOR DEB RPM TGZ)
 else()
   set(system linux)
+  set(CPACK_GENERATOR DEB TGZ)
+  message(STATUS "rpmbuild not found, so cpack makes no .rpm "
+                 "(Debian/Ubuntu: apt-get install rpm)")
 endif()
 set(CPACK_PACKAGE_FILE_NAME
     "echo-tools-${echo_tools_version}-${system}-${arch_rpm}")

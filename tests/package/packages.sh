@@ -1,6 +1,9 @@
 #!/bin/sh
 # The checks of the release packages that cpack made in the build folder.
 #
+#   packages.sh make BUILD CPACK PACKAGE... -- INPUT...
+#                                           cpack, where a PACKAGE is missing
+#                                           or older than an INPUT
 #   packages.sh sums BUILD FILE...          SHA256SUMS names exactly FILEs
 #   packages.sh deb|rpm|tgz BUILD PACKAGE VERSION ARCH STRIP [EMULATOR...]
 #                                           version, architecture, contents,
@@ -63,6 +66,35 @@ pages_of() {
 }
 
 case $kind in
+  make)
+    cpack=$1
+    shift
+    names=""
+    while [ "$1" != -- ]; do
+      names="$names $1"
+      shift
+    done
+    shift
+    stale=""
+    for name in $names; do
+      if [ ! -f "$build/$name" ]; then
+        stale="$name is missing"
+        break
+      fi
+      for input; do
+        if [ -n "$(find "$input" -newer "$build/$name")" ]; then
+          stale="$name is older than $input"
+          break 2
+        fi
+      done
+    done
+    if [ -z "$stale" ]; then
+      echo "the packages are newer than what they pack: not made again"
+      exit 0
+    fi
+    echo "making the packages: $stale"
+    cd "$build" && "$cpack" --config CPackConfig.cmake
+    ;;
   sums)
     printf '%s\n' "$@" | LC_ALL=C sort >"$tmp/want"
     [ -f "$build/SHA256SUMS" ] || fail "$build/SHA256SUMS: missing"
@@ -174,5 +206,5 @@ Architecture: $arch" ] || fail "$package: not version $version for $arch"
         "cmake/deb-modes.cmake is no longer needed"
     fi
     ;;
-  *) fail "usage: $0 sums|deb|rpm|tgz|lintian|rpmlint|fields|modes BUILD ..." ;;
+  *) fail "usage: $0 make|sums|deb|rpm|tgz|lintian|rpmlint|fields|modes BUILD ..." ;;
 esac
