@@ -11,6 +11,7 @@ function(json_string out text)
   set(${out} "\"${text}\"" PARENT_SCOPE)
 endfunction()
 
+list(JOIN programs " " names)
 set(facts "{}")
 foreach(
   pair IN
@@ -23,7 +24,8 @@ foreach(
         "summary=${CPACK_PACKAGE_DESCRIPTION_SUMMARY}"
         "rpm_summary=${CPACK_RPM_PACKAGE_SUMMARY}"
         "license=${CPACK_RPM_PACKAGE_LICENSE}"
-        "description=${description}")
+        "description=${description}"
+        "programs=${names}")
   string(FIND "${pair}" "=" at)
   string(SUBSTRING "${pair}" 0 ${at} key)
   math(EXPR at "${at} + 1")
