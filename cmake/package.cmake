@@ -64,11 +64,9 @@ set(CPACK_PACKAGE_FILE_NAME
     "echo-tools-${echo_tools_version}-${system}-${arch_rpm}")
 set(CPACK_RESOURCE_FILE_LICENSE "${PROJECT_SOURCE_DIR}/LICENSE")
 set(CPACK_STRIP_FILES ON)
-# Directories, and the .deb's members, are otherwise made with the builder's
-# umask.
-set(CPACK_INSTALL_DEFAULT_DIRECTORY_PERMISSIONS
-    OWNER_READ OWNER_WRITE OWNER_EXECUTE GROUP_READ GROUP_EXECUTE WORLD_READ
-    WORLD_EXECUTE)
+# The staged directories, and the .deb's members, are otherwise packed with
+# the modes that the builder's umask gave them.
+set(CPACK_PRE_BUILD_SCRIPTS "${PROJECT_SOURCE_DIR}/cmake/staged-modes.cmake")
 set(CPACK_POST_BUILD_SCRIPTS "${PROJECT_SOURCE_DIR}/cmake/deb-modes.cmake"
                               "${PROJECT_SOURCE_DIR}/cmake/checksums.cmake")
 # One package per generator, each made of the programs and that generator's
