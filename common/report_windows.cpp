@@ -59,6 +59,11 @@ const char* failure_reason() {
       break;
   }
   // The C runtime's own texts differ from Linux's for some of these.
+  // EINVAL is also what it gives for a system error code that its table
+  // lacks, and for a write that succeeded short with no code at all (a full
+  // non-blocking pipe): seen with msvcrt under wine 8, while Windows's
+  // own may leave errno at 0. Only the system's own invalid parameter is
+  // that reason; any other is no reason at all.
   switch (errno) {
     case 0:
       return nullptr;
@@ -75,7 +80,8 @@ const char* failure_reason() {
     case ENOMEM:
       return "Cannot allocate memory";
     case EINVAL:
-      return "Invalid argument";
+      return _doserrno == ERROR_INVALID_PARAMETER ? "Invalid argument"
+                                                  : nullptr;
     default:
       return std::strerror(errno);
   }
@@ -84,6 +90,9 @@ const char* failure_reason() {
 void clear_failure() {
   errno = 0;
   _doserrno = 0;
+  // A write that succeeds short sets no error code, and the C runtime then
+  // reads whatever code was left.
+  SetLastError(ERROR_SUCCESS);
 }
 
 bool close_output() { return _close(1) == 0; }

@@ -150,6 +150,7 @@ static bool limit(Resource resource, unsigned long long bytes) {
       }
       break;
     case output::closed:
+    case output::stalled_pipe:  // refused before the fork
       close(1);
       break;
     case output::full_device:
@@ -228,6 +229,9 @@ result run(const char* program, const std::vector<std::string>& operands,
     }
   }
 
+  if (how.out == output::stalled_pipe) {
+    throw std::invalid_argument("a stalled pipe is a Windows output");
+  }
   const file out = temporary();
   // Standard error goes through a pipe, which no file size limit binds.
   auto [err_reader, err_writer] = channel();

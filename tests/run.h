@@ -4,14 +4,17 @@
 #include <vector>
 
 // Where a child's standard output goes. A hung-up terminal is a pty whose
-// master side is closed before the child starts.
+// master side is closed before the child starts. A stalled pipe (Windows
+// only) is a non-blocking pipe that holds one byte, whose reader stays but
+// reads nothing until the child has gone: a write then succeeds short.
 enum class output {
   captured,
   closed,
   full_device,
   null_device,
   broken_pipe,
-  hung_up_terminal
+  hung_up_terminal,
+  stalled_pipe
 };
 
 struct setup {

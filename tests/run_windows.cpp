@@ -6,6 +6,8 @@
 #include <memory>
 #include <stdexcept>
 #include <system_error>
+#include <tuple>
+#include <utility>
 
 #include "run.h"
 
@@ -108,13 +110,28 @@ static owned broken_pipe() {
   return own(writer, "CreatePipe");
 }
 
-// What the child wrote into a temporary file, which it shares the file
-// position of.
-static std::string contents(HANDLE file) {
-  if (SetFilePointer(file, 0, nullptr, FILE_BEGIN) ==
-      INVALID_SET_FILE_POINTER) {
-    fail("SetFilePointer");
-  }
+// A non-blocking pipe whose buffer takes one byte: the writer's end, which
+// the child inherits, and its reader, which reads only once the child has
+// gone. A write there takes what fits and succeeds, short.
+static std::pair<owned, owned> stalled_pipe() {
+  static unsigned made = 0;
+  const std::wstring name = L"\\\\.\\pipe\\echo-tests-" +
+                            std::to_wstring(GetCurrentProcessId()) + L"-" +
+                            std::to_wstring(made++);
+  SECURITY_ATTRIBUTES inherited{sizeof inherited, nullptr, TRUE};
+  owned writer = own(CreateNamedPipeW(name.c_str(), PIPE_ACCESS_OUTBOUND,
+                                      PIPE_TYPE_BYTE | PIPE_NOWAIT |
+                                          PIPE_REJECT_REMOTE_CLIENTS,
+                                      1, 1, 1, 0, &inherited),
+                     "CreateNamedPipeW");
+  owned reader = own(CreateFileW(name.c_str(), GENERIC_READ, 0, nullptr,
+                                 OPEN_EXISTING, 0, nullptr),
+                     "opening a pipe's reader");
+  return {std::move(writer), std::move(reader)};
+}
+
+// Reads a file or pipe to its end.
+static std::string drain(HANDLE file) {
   std::string text;
   char buffer[65536];
   DWORD n = 0;
@@ -122,6 +139,16 @@ static std::string contents(HANDLE file) {
     text.append(buffer, n);
   }
   return text;
+}
+
+// What the child wrote into a temporary file, which it shares the file
+// position of.
+static std::string contents(HANDLE file) {
+  if (SetFilePointer(file, 0, nullptr, FILE_BEGIN) ==
+      INVALID_SET_FILE_POINTER) {
+    fail("SetFilePointer");
+  }
+  return drain(file);
 }
 
 // The command line that starts program with these operands.
@@ -168,6 +195,7 @@ result run(const char* program, const std::vector<std::string>& operands,
   const owned out = temporary();
   const owned err = temporary();
   owned other(nullptr, &CloseHandle);
+  owned reader(nullptr, &CloseHandle);
   HANDLE child_out = out.get();
   switch (how.out) {
     case output::closed:
@@ -182,6 +210,9 @@ result run(const char* program, const std::vector<std::string>& operands,
       break;
     case output::broken_pipe:
       other = broken_pipe();
+      break;
+    case output::stalled_pipe:
+      std::tie(other, reader) = stalled_pipe();
       break;
     default:
       break;
@@ -210,7 +241,7 @@ result run(const char* program, const std::vector<std::string>& operands,
     fail("waiting for the program");
   }
   result r;
-  r.out = contents(out.get());
+  r.out = reader ? drain(reader.get()) : contents(out.get());
   r.err = contents(err.get());
   r.code = static_cast<int>(code);
   return r;
