@@ -128,6 +128,7 @@ static void expect_cases(const program& p) {
   }
   std::cout << ran << " of the " << cases.size() << " shared cases ran"
             << (left_out.empty() ? "" : "; not rows here:") << left_out << "\n";
+  EXPECT_NE(ran, 0U) << "no shared case can be given here";
 }
 
 TEST(echo_args, writes_the_joined_operands_and_a_line_feed) {
