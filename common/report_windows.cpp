@@ -18,10 +18,33 @@ int _dowildcard = 0;
 }
 #endif
 
+// Whether standard output is a console (not a pipe, a file or NUL, which is
+// a character device too).
+static bool on_console() {
+  const auto handle = reinterpret_cast<HANDLE>(_get_osfhandle(1));
+  DWORD mode = 0;
+  return handle != INVALID_HANDLE_VALUE && GetConsoleMode(handle, &mode) != 0;
+}
+
+// The longest output a command line can give: 32,766 UTF-16 units, each at
+// most 3 bytes of UTF-8 (a surrogate pair, 2 units, makes 4), and the LF.
+constexpr std::size_t longest_output = 32766 * 3 + 1;
+
 void ready_streams() {
   // In text mode the C runtime writes each LF as CRLF.
   _setmode(_fileno(stdout), _O_BINARY);
   _setmode(_fileno(stderr), _O_BINARY);
+  // On a console the C runtime leaves standard output unbuffered and writes
+  // each byte apart, which splits a UTF-8 character across writes; a
+  // console that does not join them again shows garbage (seen under wine 8:
+  // one WriteFile per byte). It writes a chunk at least as long as its
+  // buffer straight through, so the buffer holds the longest output whole,
+  // and each flush writes once. Pipes and files keep the runtime's own
+  // buffer.
+  static char buffer[longest_output + 1];
+  if (on_console()) {
+    std::setvbuf(stdout, buffer, _IOFBF, sizeof buffer);
+  }
 }
 
 void write_line(const char* const* texts, std::size_t count) {
