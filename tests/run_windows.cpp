@@ -228,9 +228,19 @@ result run(const char* program, const std::vector<std::string>& operands,
   start.hStdOutput = child_out;
   start.hStdError = err.get();
   PROCESS_INFORMATION child{};
-  if (CreateProcessW(path.c_str(), line.data(), nullptr, nullptr, TRUE, 0,
-                     nullptr, nullptr, &start, &child) == 0) {
-    fail(("starting " + std::string(program)).c_str());
+  // Under wine 8 (Debian 12), on a busy machine, CreateProcessW once failed
+  // with ERROR_INTERNAL_ERROR before the program ran at all (wine 10, on
+  // Debian 13, was not watched for it). A start that the system refused is
+  // tried again, a few times; a program that did start is never run twice.
+  for (int tries = 1;; ++tries) {
+    if (CreateProcessW(path.c_str(), line.data(), nullptr, nullptr, TRUE, 0,
+                       nullptr, nullptr, &start, &child) != 0) {
+      break;
+    }
+    if (tries == 5) {
+      fail(("starting " + std::string(program)).c_str());
+    }
+    Sleep(static_cast<DWORD>(100 * tries));
   }
   const owned process(child.hProcess, &CloseHandle);
   CloseHandle(child.hThread);
