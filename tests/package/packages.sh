@@ -118,7 +118,8 @@ Architecture: $arch" ] || fail "$package: not version $version for $arch"
   rpm)
     package=$1 version=$2 arch=$3 strip=$4
     shift 4
-    need rpm rpm2cpio cpio
+    # Without rpmbuild cpack made no .rpm (cmake/package.cmake).
+    need rpmbuild rpm rpm2cpio cpio
     [ "$(rpm -qp --qf '%{LICENSE} %{VERSION} %{ARCH}' "$package")" = \
       "MIT $version $arch" ] || fail "$package: not MIT, version $version, $arch"
     # It owns the programs, their pages and its licence, and nothing of the
@@ -156,7 +157,7 @@ Architecture: $arch" ] || fail "$package: not version $version for $arch"
     lintian --allow-root --fail-on error,warning "$1"
     ;;
   rpmlint)
-    need rpmlint
+    need rpmbuild rpmlint
     # rpmlint says what it found only in its summary line.
     rpmlint -r "$build/rpmlintrc" "$1" >"$tmp/log" || true
     cat "$tmp/log"
